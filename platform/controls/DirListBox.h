@@ -1,0 +1,26 @@
+// A folder list: the folder tree of its path (ancestors from the root down,
+// the folder itself, then its subfolders, indented). A single click selects,
+// a double-click opens the entry. Any change of Path raises Change.
+#pragma once
+
+#include <QListWidget>
+#include <QString>
+
+namespace controls {
+
+class DirListBox : public QListWidget {
+    Q_OBJECT
+public:
+    explicit DirListBox(QWidget* parent = nullptr);  // starts at the current folder
+
+    QString Path() const;
+    // Shows the tree of path and raises Change when it differs from Path().
+    // A folder that does not exist or cannot be read is refused: Path stays.
+    void setPath(const QString& path);
+
+signals:
+    void Change();
+    void MouseMove(short Button, short Shift, float X, float Y);
+};
+
+}  // namespace controls

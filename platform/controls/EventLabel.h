@@ -1,0 +1,34 @@
+// A label that raises click, mouse-down and mouse-move with the platform's
+// mouse arguments (button bits, shift bits, x and y in twips relative to the
+// label). Plain text only, so leading blanks of a caption are kept.
+#pragma once
+
+#include <QLabel>
+
+namespace controls {
+
+class EventLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit EventLabel(QWidget* parent = nullptr);
+
+signals:
+    // Press and release of the left button over the label; a double-click
+    // raises exactly one Click (its second press is not a click).
+    void Click();
+    void MouseDown(short Button, short Shift, float X, float Y);
+    // Also raised with no button held; while a button pressed on the label is
+    // held, raised for every move with coordinates that may lie outside it.
+    void MouseMove(short Button, short Shift, float X, float Y);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    bool skipNextRelease_ = false;
+};
+
+}  // namespace controls

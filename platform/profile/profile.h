@@ -1,0 +1,15 @@
+// Profile-file (INI) access shaped like the platform's calls.
+#pragma once
+
+// Copies the value of key in section of file into buffer (at most size - 1
+// characters, NUL-terminated) and returns the count copied. A missing file,
+// section or key gives the default. Names match without regard to case.
+unsigned long GetPrivateProfileStringA(const char* section, const char* key,
+                                       const char* defaultValue, char* buffer, unsigned long size,
+                                       const char* file);
+
+// Stores value under key in section of file, creating the file and the section
+// when missing and keeping every other line. Returns true on success. The file
+// is replaced atomically: a failed write leaves the old file whole.
+bool WritePrivateProfileStringA(const char* section, const char* key, const char* value,
+                                const char* file);

@@ -1,0 +1,17 @@
+# Debian packages the project needs, by purpose. Sourced by the other scripts.
+VELMYR_BUILD_PACKAGES="cmake g++ make pkg-config qt6-base-dev libgl-dev libmpg123-dev mpg123 libsimpleini-dev fonts-liberation"
+VELMYR_TEST_PACKAGES="libgtest-dev xvfb openbox xdotool pulseaudio pulseaudio-utils imagemagick x11-utils"
+
+# Installs whichever of the given packages are missing.
+velmyr_install_missing() {
+    local missing=()
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}

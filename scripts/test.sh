@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test: the unit and
+# widget tests, the media-layer tests under ThreadSanitizer and under
+# AddressSanitizer+UBSan, and the end-to-end tests against a real X server and
+# sound server.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/packages.sh
+# shellcheck disable=SC2086
+velmyr_install_missing $VELMYR_BUILD_PACKAGES $VELMYR_TEST_PACKAGES
+
+jobs=2
+status=0
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs" -LE e2e || status=1
+
+for san in TSAN ASAN; do
+    dir="build-$(echo "$san" | tr A-Z a-z)"
+    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Debug -DVELMYR_MEDIA_ONLY=ON -DVELMYR_$san=ON >/dev/null
+    cmake --build "$dir" -j"$jobs"
+    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+    ASAN_OPTIONS="detect_leaks=1:halt_on_error=1" \
+    UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+        ctest --test-dir "$dir" --output-on-failure -j"$jobs" || status=1
+done
+
+if [ -x tests/e2e/run.sh ]; then
+    tests/e2e/run.sh build || status=1
+fi
+
+exit $status
