@@ -10,6 +10,9 @@ unsigned long GetPrivateProfileStringA(const char* section, const char* key,
 
 // Stores value under key in section of file, creating the file and the section
 // when missing and keeping every other line. Returns true on success. The file
-// is replaced atomically: a failed write leaves the old file whole.
+// is replaced atomically: a failed write leaves the old file whole. Refuses
+// (false, file untouched) a value or name with a line break, which would add
+// lines of its own, and a target that is not a writable regular file of at
+// most a few MB. A symbolic link is written through to its target.
 bool WritePrivateProfileStringA(const char* section, const char* key, const char* value,
                                 const char* file);

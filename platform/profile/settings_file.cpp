@@ -1,0 +1,153 @@
+#include "settings_file.h"
+
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace profile {
+
+namespace {
+
+WriteFault& writeFault() {
+    static WriteFault fault;
+    return fault;
+}
+
+bool stepFails(WriteStep step) { return writeFault() && writeFault()(step); }
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // Closes now so that a failing close (a delayed write error) can be seen.
+    bool close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+std::string folderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+bool writeAll(int fd, const std::string& text) {
+    size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        written += size_t(n);
+    }
+    return true;
+}
+
+// Creates a new, empty file beside path, under a name no one else uses.
+std::optional<std::string> createTemporaryBeside(const std::string& path, int& fd) {
+    static std::atomic<unsigned> counter{0};
+    const size_t slash = path.rfind('/');
+    const std::string folderPrefix = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    const std::string base = path.substr(folderPrefix.size());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string candidate = folderPrefix + "." + base + ".tmp-" +
+                                      std::to_string(::getpid()) + "-" +
+                                      std::to_string(counter++);
+        fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) return candidate;
+        if (errno != EEXIST) return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+void syncFolder(const std::string& folder) {
+    FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.valid()) ::fsync(dir.get());
+}
+
+}  // namespace
+
+LoadedFile loadSettingsFile(const std::string& path) {
+    // O_NONBLOCK: opening a FIFO with no writer must not wait for one.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.valid())
+        return {errno == ENOENT || errno == ENOTDIR ? LoadState::Missing : LoadState::Unusable, {}};
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_size > off_t(kMaxSettingsFileSize))
+        return {LoadState::Unusable, {}};
+
+    // Read to the cap, not to st_size: the file may grow while we read.
+    std::string text;
+    char chunk[16384];
+    while (text.size() <= kMaxSettingsFileSize) {
+        const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return {LoadState::Unusable, {}};
+        if (n == 0) return {LoadState::Loaded, std::move(text)};
+        text.append(chunk, size_t(n));
+    }
+    return {LoadState::Unusable, {}};
+}
+
+std::optional<std::string> resolveLinks(const std::string& path) {
+    std::string current = path;
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat info {};
+        if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
+        char target[4096];
+        const ssize_t n = ::readlink(current.c_str(), target, sizeof target);
+        if (n <= 0 || size_t(n) >= sizeof target) return std::nullopt;
+        const std::string link(target, size_t(n));
+        current = link.front() == '/' ? link : folderOf(current) + "/" + link;
+    }
+    return std::nullopt;
+}
+
+bool replaceFileAtomically(const std::string& path, const std::string& text) {
+    struct stat old {};
+    const bool oldExists = ::lstat(path.c_str(), &old) == 0;
+    if (oldExists && (!S_ISREG(old.st_mode) || ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0))
+        return false;
+
+    int rawFd = -1;
+    const std::optional<std::string> temporary =
+        stepFails(WriteStep::CreateTemporary) ? std::nullopt : createTemporaryBeside(path, rawFd);
+    if (!temporary) return false;
+    FileDescriptor fd(rawFd);
+
+    bool ok = true;
+    if (oldExists) {
+        // Owner first: a change of owner clears set-id bits that fchmod then restores.
+        if (old.st_uid != ::geteuid() || old.st_gid != ::getegid())
+            (void)::fchown(fd.get(), old.st_uid, old.st_gid);
+        ok = ::fchmod(fd.get(), old.st_mode & 07777) == 0;
+    }
+    ok = ok && !stepFails(WriteStep::WriteContents) && writeAll(fd.get(), text);
+    ok = ok && !stepFails(WriteStep::Flush) && ::fsync(fd.get()) == 0;
+    ok = fd.close() && ok;
+    ok = ok && !stepFails(WriteStep::Replace) && ::rename(temporary->c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temporary->c_str());
+        return false;
+    }
+    syncFolder(folderOf(path));
+    return true;
+}
+
+void setWriteFaultForTesting(WriteFault fault) { writeFault() = std::move(fault); }
+
+}  // namespace profile
