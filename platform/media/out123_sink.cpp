@@ -1,0 +1,64 @@
+#include "out123_sink.h"
+
+#include <out123.h>
+
+#include <mpg123.h>
+
+namespace media {
+
+namespace {
+constexpr const char* kDrivers = "pulse,alsa";
+}
+
+Out123Sink::~Out123Sink() { close(); }
+
+bool Out123Sink::open(long rate, int channels) {
+    handle_ = out123_new();
+    if (!handle_)
+        return false;
+    out123_param_int(handle_, OUT123_FLAGS, OUT123_QUIET);
+    if (out123_open(handle_, kDrivers, nullptr) != OUT123_OK ||
+        out123_start(handle_, rate, channels, MPG123_ENC_SIGNED_16) != OUT123_OK) {
+        out123_del(handle_);
+        handle_ = nullptr;
+        return false;
+    }
+    channels_ = channels;
+    clock_.emplace(rate, 1.0);
+    return true;
+}
+
+bool Out123Sink::write(const std::int16_t* samples, std::size_t frames) {
+    const std::size_t bytes = frames * static_cast<std::size_t>(channels_) * sizeof(std::int16_t);
+    const std::size_t played = out123_play(handle_, const_cast<std::int16_t*>(samples), bytes);
+    clock_->wrote(static_cast<std::int64_t>(frames), PaceClock::Clock::now());
+    return played == bytes;
+}
+
+std::int64_t Out123Sink::drop() {
+    out123_drop(handle_);
+    return clock_->dropAt(PaceClock::Clock::now());
+}
+
+void Out123Sink::pause() {
+    // Pausing closes the device, which drains it unless it was dropped first.
+    out123_drop(handle_);
+    out123_pause(handle_);
+    clock_->pauseAt(PaceClock::Clock::now());
+}
+
+void Out123Sink::resume() {
+    out123_continue(handle_);
+    clock_->resumeAt(PaceClock::Clock::now());
+}
+
+void Out123Sink::close() {
+    if (!handle_)
+        return;
+    out123_drop(handle_);
+    out123_close(handle_);
+    out123_del(handle_);
+    handle_ = nullptr;
+}
+
+}  // namespace media
