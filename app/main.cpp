@@ -1,10 +1,11 @@
 #include <QApplication>
-#include <QLabel>
+
+#include "ui/frmVELMYR.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationVersion(VELMYR_VERSION_STRING);
-    QLabel placeholder("The window is not built yet.");
-    placeholder.show();
+    QApplication::setApplicationVersion(QStringLiteral(VELMYR_VERSION_STRING));
+    frmVELMYR window;
+    window.show();
     return app.exec();
 }

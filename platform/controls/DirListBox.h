@@ -15,12 +15,25 @@ public:
 
     QString Path() const;
     // Shows the tree of path and raises Change when it differs from Path().
-    // A folder that does not exist or cannot be read is refused: Path stays.
+    // A relative path is taken from the current folder. A folder that does not
+    // exist, is not a folder or cannot be listed is refused: Path stays.
     void setPath(const QString& path);
+
+    // The folder an entry stands for, and how deep it sits in the tree.
+    static constexpr int PathRole = Qt::UserRole;
+    static constexpr int LevelRole = Qt::UserRole + 1;
 
 signals:
     void Change();
     void MouseMove(short Button, short Shift, float X, float Y);
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    void showTree();
+
+    QString path_;
 };
 
 }  // namespace controls

@@ -3,6 +3,7 @@
 // label). Plain text only, so leading blanks of a caption are kept.
 #pragma once
 
+#include <QColor>
 #include <QLabel>
 
 namespace controls {
@@ -12,10 +13,19 @@ class EventLabel : public QLabel {
 public:
     explicit EventLabel(QWidget* parent = nullptr);
 
+    // Text colour. Setting the colour it already has is a no-op, so hover
+    // feedback can set every colour at every pointer move without repainting.
+    QColor ForeColor() const;
+    void setForeColor(const QColor& color);
+    // Opaque labels fill their rectangle with this colour before the text;
+    // transparent ones (the default) draw only their text.
+    void setOpaqueBackground(const QColor& color);
+
 signals:
     // Press and release of the left button over the label; a double-click
     // raises exactly one Click (its second press is not a click).
     void Click();
+    // Any button; the second press of a double-click is not a mouse-down.
     void MouseDown(short Button, short Shift, float X, float Y);
     // Also raised with no button held; while a button pressed on the label is
     // held, raised for every move with coordinates that may lie outside it.

@@ -5,6 +5,9 @@
 
 #include <QListView>
 #include <QString>
+#include <QStringList>
+
+class QStringListModel;
 
 namespace controls {
 
@@ -13,8 +16,11 @@ class FileListBox : public QListView {
 public:
     explicit FileListBox(QWidget* parent = nullptr);  // starts at the current folder
 
+    // The list never holds more entries than a 16-bit count can report.
+    static constexpr int MaxEntries = 32767;
+
     QString Path() const;
-    void setPath(const QString& path);  // a folder that cannot be read lists nothing
+    void setPath(const QString& path);  // reads the folder anew; one that cannot be read lists nothing
     QString Pattern() const;
     void setPattern(const QString& pattern);
 
@@ -23,9 +29,22 @@ public:
     void setListIndex(short index);  // selects that entry; -1 clears the selection
     QString FileName() const;  // the selected entry's name, empty when none
 
+    // The names of the regular, not hidden files of folder matching pattern
+    // ('*' and '?' wildcards, without regard to case), sorted without regard
+    // to case. Empty when the folder cannot be read.
+    static QStringList matchingFiles(const QString& folder, const QString& pattern);
+    static bool wildcardMatch(QStringView pattern, QStringView name);
+
 signals:
     void DblClick();
     void MouseMove(short Button, short Shift, float X, float Y);
+
+private:
+    void refill();
+
+    QStringListModel* model_;
+    QString path_;
+    QString pattern_ = QStringLiteral("*.mp3");
 };
 
 }  // namespace controls

@@ -1,0 +1,66 @@
+#include "EventLabel.h"
+
+#include <QMouseEvent>
+
+#include "mouse_args.h"
+
+namespace controls {
+
+EventLabel::EventLabel(QWidget* parent) : QLabel(parent) {
+    setTextFormat(Qt::PlainText);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setMargin(0);
+    setIndent(0);
+    setFocusPolicy(Qt::NoFocus);
+    // Without tracking, moves with no button held would be dropped here and
+    // never reach the label's handler.
+    setMouseTracking(true);
+}
+
+QColor EventLabel::ForeColor() const { return palette().color(QPalette::WindowText); }
+
+void EventLabel::setForeColor(const QColor& color) {
+    if (palette().color(QPalette::WindowText) == color) return;
+    QPalette p = palette();
+    p.setColor(QPalette::WindowText, color);
+    setPalette(p);
+}
+
+void EventLabel::setOpaqueBackground(const QColor& color) {
+    QPalette p = palette();
+    p.setColor(QPalette::Window, color);
+    setPalette(p);
+    setAutoFillBackground(true);
+}
+
+void EventLabel::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+    skipNextRelease_ = false;
+    emit MouseDown(buttonBits(event->button()), shiftBits(event->modifiers()),
+                   toTwips(event->position().x()), toTwips(event->position().y()));
+}
+
+void EventLabel::mouseReleaseEvent(QMouseEvent* event) {
+    event->accept();
+    if (skipNextRelease_) {
+        skipNextRelease_ = false;
+        return;
+    }
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit Click();
+}
+
+void EventLabel::mouseDoubleClickEvent(QMouseEvent* event) {
+    // The second press of a double-click: neither a mouse-down nor, on its
+    // release, a click.
+    event->accept();
+    skipNextRelease_ = true;
+}
+
+void EventLabel::mouseMoveEvent(QMouseEvent* event) {
+    event->accept();
+    emit MouseMove(buttonBits(event->buttons()), shiftBits(event->modifiers()),
+                   toTwips(event->position().x()), toTwips(event->position().y()));
+}
+
+}  // namespace controls

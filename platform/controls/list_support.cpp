@@ -1,0 +1,50 @@
+#include "list_support.h"
+
+#include <QAbstractItemView>
+#include <QMouseEvent>
+#include <QScrollBar>
+
+#include "mouse_args.h"
+
+namespace controls {
+
+void applyListLook(QAbstractItemView* view, const QColor& background, const QColor& text) {
+    view->setFrameShape(QFrame::Box);
+    view->setFrameShadow(QFrame::Plain);
+    view->setLineWidth(1);
+    QPalette p = view->palette();
+    p.setColor(QPalette::Base, background);
+    p.setColor(QPalette::Window, background);
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::WindowText, Qt::black);  // the border line
+    view->setPalette(p);
+}
+
+MouseMoveRelay::MouseMoveRelay(QAbstractScrollArea* area, Raise raise)
+    : QObject(area), area_(area), raise_(std::move(raise)) {
+    QWidget* parts[] = {area, area->viewport(), area->horizontalScrollBar(),
+                        area->verticalScrollBar()};
+    for (QWidget* part : parts) {
+        part->setMouseTracking(true);
+        part->installEventFilter(this);
+    }
+}
+
+bool MouseMoveRelay::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::MouseMove) return false;
+    auto* move = static_cast<QMouseEvent*>(event);
+    auto* part = static_cast<QWidget*>(watched);
+    const QPointF at = part == area_ ? move->position()
+                                     : QPointF(part->mapTo(area_, QPoint(0, 0))) + move->position();
+    raise_(buttonBits(move->buttons()), shiftBits(move->modifiers()), toTwips(at.x()),
+           toTwips(at.y()));
+    // The border of the list belongs to the list: a move there must not fall
+    // through to the window's surface.
+    if (part == area_) {
+        move->accept();
+        return true;
+    }
+    return false;
+}
+
+}  // namespace controls

@@ -1,0 +1,32 @@
+// Plumbing shared by the folder list and the file list.
+#pragma once
+
+#include <QColor>
+#include <QObject>
+#include <functional>
+
+class QAbstractScrollArea;
+class QAbstractItemView;
+
+namespace controls {
+
+// Gives a list the flat single-line border and its background and text colours.
+void applyListLook(QAbstractItemView* view, const QColor& background, const QColor& text);
+
+// Raises `raise` for every pointer move over a scroll area (its viewport, its
+// scroll bars, its border) with the platform's mouse arguments, in twips
+// relative to the area. Moves over the area never reach the window beneath.
+class MouseMoveRelay : public QObject {
+public:
+    using Raise = std::function<void(short Button, short Shift, float X, float Y)>;
+    MouseMoveRelay(QAbstractScrollArea* area, Raise raise);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QAbstractScrollArea* area_;
+    Raise raise_;
+};
+
+}  // namespace controls

@@ -1,0 +1,37 @@
+// The one place where the events of the window and its controls meet their
+// handlers. An event that is not listed here is not handled.
+#include "frmVELMYR.h"
+
+void frmVELMYR::bindEvents() {
+    using F = frmVELMYR;
+    using controls::DirListBox, controls::EventLabel, controls::FileListBox, controls::FormWindow;
+    // clang-format off
+    //       control  event                       handler
+    connect(this,    &FormWindow::Load,          this, &F::Form_Load);
+    connect(this,    &FormWindow::Unload,        this, &F::Form_Unload);
+    connect(this,    &FormWindow::MouseMove,     this, &F::Form_MouseMove);
+    connect(this,    &FormWindow::Paint,         this, &F::Form_Paint);
+    connect(Dir1,    &DirListBox::Change,        this, &F::Dir1_Change);
+    connect(Dir1,    &DirListBox::MouseMove,     this, &F::Dir1_MouseMove);
+    connect(File1,   &FileListBox::DblClick,     this, &F::File1_DblClick);
+    connect(File1,   &FileListBox::MouseMove,    this, &F::File1_MouseMove);
+    connect(Label1,  &EventLabel::MouseDown,     this, &F::Label1_MouseDown);
+    connect(Label1,  &EventLabel::MouseMove,     this, &F::Label1_MouseMove);
+    connect(Label2,  &EventLabel::Click,         this, &F::Label2_Click);
+    connect(Label3,  &EventLabel::Click,         this, &F::Label3_Click);
+    connect(Label3,  &EventLabel::MouseMove,     this, &F::Label3_MouseMove);
+    connect(Label4,  &EventLabel::Click,         this, &F::Label4_Click);
+    connect(Label6,  &EventLabel::Click,         this, &F::Label6_Click);
+    connect(Label7,  &EventLabel::Click,         this, &F::Label7_Click);
+    connect(Label5,  &EventLabel::Click,         this, &F::Label5_Click);
+    connect(Label8,  &EventLabel::Click,         this, &F::Label8_Click);
+    connect(Label9,  &EventLabel::Click,         this, &F::Label9_Click);
+    connect(Label4,  &EventLabel::MouseMove,     this, &F::Label4_MouseMove);
+    connect(Label5,  &EventLabel::MouseMove,     this, &F::Label5_MouseMove);
+    connect(Label6,  &EventLabel::MouseMove,     this, &F::Label6_MouseMove);
+    connect(Label7,  &EventLabel::MouseMove,     this, &F::Label7_MouseMove);
+    connect(Label8,  &EventLabel::MouseMove,     this, &F::Label8_MouseMove);
+    connect(Label9,  &EventLabel::MouseMove,     this, &F::Label9_MouseMove);
+    connect(Label10, &EventLabel::MouseMove,     this, &F::Label10_MouseMove);
+    // clang-format on
+}

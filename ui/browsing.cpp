@@ -1,0 +1,43 @@
+// Folder and file browsing: the folder list leads, the file list follows, and
+// play, next and previous start the selected file.
+#include <QFile>
+
+#include "frmVELMYR.h"
+#include "player/Lirovan.h"
+
+namespace {
+// Paths go to the player in the system's 8-bit encoding of file names.
+std::string toPlatform(const QString& text) { return QFile::encodeName(text).toStdString(); }
+}  // namespace
+
+void frmVELMYR::Dir1_Change() { File1->setPath(Dir1->Path()); }
+
+void frmVELMYR::File1_DblClick() {
+    if (Label6->text() == QLatin1String("  play")) Label6->setText(QStringLiteral("  pause"));
+    const QString folder = Dir1->Path();
+    const QString name = File1->FileName();
+    Lirovan::PlayFile(toPlatform(folder + u'\\' + name));
+}
+
+void frmVELMYR::Label5_Click() {
+    if (Label6->text() == QLatin1String("  play")) Label6->setText(QStringLiteral("  pause"));
+    const QString folder = Dir1->Path();
+    const QString name = File1->FileName();
+    Lirovan::PlayFile(toPlatform(folder + u'\\' + name));
+}
+
+void frmVELMYR::Label8_Click() {
+    const short index = File1->ListIndex();
+    const short count = File1->ListCount();
+    if (index == count - 1) return;
+    File1->setListIndex(short(File1->ListIndex() + 1));
+    Lirovan::PlayFile(toPlatform(Dir1->Path() + u'/' + File1->FileName()));
+}
+
+void frmVELMYR::Label9_Click() {
+    const short index = File1->ListIndex();
+    // With nothing selected (-1) there is no previous entry to step to.
+    if (index <= 0) return;
+    File1->setListIndex(short(File1->ListIndex() - 1));
+    Lirovan::PlayFile(toPlatform(Dir1->Path() + u'/' + File1->FileName()));
+}

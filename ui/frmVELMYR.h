@@ -1,0 +1,102 @@
+// The player's one window: a frameless window with a black title strip, a
+// folder list, the folder's MP3 files, a row of labels acting as buttons and
+// a status line. It keeps its state in its controls and reads it afresh at
+// every event.
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <functional>
+
+#include "platform/controls/DirListBox.h"
+#include "platform/controls/EventLabel.h"
+#include "platform/controls/FileListBox.h"
+#include "platform/controls/FormWindow.h"
+#include "platform/controls/LineShape.h"
+
+class frmVELMYR : public controls::FormWindow {
+    Q_OBJECT
+public:
+    struct Options {
+        // Folder of the settings file; empty: the program's own folder.
+        QString programFolder;
+        // Ends the process once the window has unloaded; empty: the program's
+        // real end (media layer shut down, then exit with status 0).
+        std::function<void()> endProgram;
+    };
+
+    frmVELMYR();
+    explicit frmVELMYR(Options options);
+
+    // Controls, in stacking order from the topmost.
+    controls::DirListBox* Dir1;
+    controls::FileListBox* File1;
+    controls::EventLabel* Label4;
+    controls::EventLabel* Label10;
+    controls::EventLabel* Label9;
+    controls::EventLabel* Label8;
+    controls::EventLabel* Label7;
+    controls::EventLabel* Label6;
+    controls::EventLabel* Label5;
+    controls::LineShape* Line3;
+    controls::LineShape* Line2;
+    controls::LineShape* Line1;
+    controls::EventLabel* Label3;
+    controls::EventLabel* Label2;
+    controls::EventLabel* Label1;
+
+    // Text colours of the hover labels.
+    static const QColor RestColor;
+    static QColor HoverColor();
+
+    enum class Wording { Long, Short };
+    void RefreshStatusLine(Wording wording);
+
+    // Start and end (start_end.cpp).
+    void Form_Load();
+    void Form_Unload(short& Cancel);
+
+    // Browsing (browsing.cpp).
+    void Dir1_Change();
+    void File1_DblClick();
+    void Label5_Click();
+    void Label8_Click();
+    void Label9_Click();
+
+    // Transport (transport.cpp).
+    void Label6_Click();
+    void Label7_Click();
+    void Label4_Click();
+
+    // Hover feedback and status line (hover_status.cpp).
+    void Form_MouseMove(short Button, short Shift, float X, float Y);
+    void Form_Paint();
+    void Dir1_MouseMove(short Button, short Shift, float X, float Y);
+    void File1_MouseMove(short Button, short Shift, float X, float Y);
+    void Label3_MouseMove(short Button, short Shift, float X, float Y);
+    void Label4_MouseMove(short Button, short Shift, float X, float Y);
+    void Label5_MouseMove(short Button, short Shift, float X, float Y);
+    void Label6_MouseMove(short Button, short Shift, float X, float Y);
+    void Label7_MouseMove(short Button, short Shift, float X, float Y);
+    void Label8_MouseMove(short Button, short Shift, float X, float Y);
+    void Label9_MouseMove(short Button, short Shift, float X, float Y);
+    void Label10_MouseMove(short Button, short Shift, float X, float Y);
+
+    // Title bar (title_bar.cpp).
+    void Label1_MouseDown(short Button, short Shift, float X, float Y);
+    void Label1_MouseMove(short Button, short Shift, float X, float Y);
+    void Label2_Click();
+    void Label3_Click();
+
+    // The settings file: the program's folder followed by "/velmyr.ini".
+    QString SettingsFile() const;
+
+private:
+    void createControls();
+    void applyLayout();
+    void bindEvents();
+
+    Options options_;
+    float DragStartX = 0;
+    float DragStartY = 0;
+};

@@ -1,0 +1,27 @@
+// Start and end of the program: the remembered folder is restored at load and
+// written back at unload, which also stops playback and ends the program.
+#include <QDir>
+#include <QFile>
+
+#include "frmVELMYR.h"
+#include "player/Lirovan.h"
+
+namespace {
+std::string toPlatform(const QString& text) { return QFile::encodeName(text).toStdString(); }
+QString fromPlatform(const std::string& text) { return QFile::decodeName(QByteArray::fromStdString(text)); }
+}  // namespace
+
+void frmVELMYR::Form_Load() {
+    const std::string settings = toPlatform(SettingsFile());
+    const std::string folder = Lirovan::ReadSetting("velmyr", "path", settings);
+    if (!folder.empty()) Dir1->setPath(fromPlatform(folder));
+    RefreshStatusLine(Wording::Long);
+}
+
+void frmVELMYR::Form_Unload(short&) {
+    const std::string folder = toPlatform(Dir1->Path());
+    const std::string settings = toPlatform(SettingsFile());
+    Lirovan::WriteSetting("velmyr", "path", folder, settings);
+    Lirovan::StopAll();
+    options_.endProgram();
+}
