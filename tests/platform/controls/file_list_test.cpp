@@ -1,0 +1,182 @@
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWindow>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "platform/controls/FileListBox.h"
+
+using controls::FileListBox;
+
+namespace {
+
+void makeEntries(const QString& root, const QStringList& names) {
+    for (const QString& name : names) {
+        if (name.endsWith(u'/')) {
+            QDir().mkpath(root + u'/' + name);
+        } else {
+            QFile file(root + u'/' + name);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        }
+    }
+}
+
+QStringList entries(const FileListBox& list) {
+    QStringList names;
+    for (int row = 0; row < list.model()->rowCount(); ++row)
+        names << list.model()->index(row, 0).data().toString();
+    return names;
+}
+
+}  // namespace
+
+TEST(FileListBox, ListsMatchingFilesWithoutRegardToCaseLeavingOutHiddenOnes) {
+    QTemporaryDir dir;
+    makeEntries(dir.path(), {"b.MP3", "A.mp3", "c.Mp3", "song.mp3.txt", "x.wav", ".hidden.mp3",
+                             "folder.mp3/", "mp3", "a.mp3"});
+    QFile::link(dir.path() + "/b.MP3", dir.path() + "/link.mp3");
+    QFile::link(dir.path() + "/missing", dir.path() + "/broken.mp3");
+
+    FileListBox list;
+    list.setPath(dir.path());
+    // Equal but for case: the case decides, so the order is the same every time.
+    EXPECT_EQ(entries(list), (QStringList{"A.mp3", "a.mp3", "b.MP3", "c.Mp3", "link.mp3"}));
+    EXPECT_EQ(list.ListCount(), 5);
+    EXPECT_EQ(list.Path(), dir.path());
+    EXPECT_EQ(list.Pattern(), "*.mp3");
+}
+
+TEST(FileListBox, WildcardsMatchWithoutRegardToCase) {
+    EXPECT_TRUE(FileListBox::wildcardMatch(u"*.mp3", u"SONG.MP3"));
+    EXPECT_TRUE(FileListBox::wildcardMatch(u"*.mp3", u"a.b.mp3"));
+    EXPECT_TRUE(FileListBox::wildcardMatch(u"*.mp3", u".mp3"));
+    EXPECT_FALSE(FileListBox::wildcardMatch(u"*.mp3", u"a.mp3x"));
+    EXPECT_FALSE(FileListBox::wildcardMatch(u"*.mp3", u"mp3"));
+    EXPECT_TRUE(FileListBox::wildcardMatch(u"a?c*", u"abc"));
+    EXPECT_FALSE(FileListBox::wildcardMatch(u"a?c", u"ac"));
+    EXPECT_TRUE(FileListBox::wildcardMatch(u"*", u""));
+    EXPECT_TRUE(FileListBox::wildcardMatch(u"*é*", u"CAFÉ.mp3"));
+}
+
+TEST(FileListBox, PatternIsChangeable) {
+    QTemporaryDir dir;
+    makeEntries(dir.path(), {"a.mp3", "b.wav"});
+    FileListBox list;
+    list.setPath(dir.path());
+    list.setPattern("*.wav");
+    EXPECT_EQ(entries(list), QStringList{"b.wav"});
+}
+
+TEST(FileListBox, ListIndexAndFileNameFollowTheSelection) {
+    QTemporaryDir dir;
+    makeEntries(dir.path(), {"a.mp3", "b.mp3", "c.mp3"});
+    FileListBox list;
+    list.setPath(dir.path());
+    EXPECT_EQ(list.ListIndex(), -1);
+    EXPECT_EQ(list.FileName(), "");
+
+    list.setListIndex(1);
+    EXPECT_EQ(list.ListIndex(), 1);
+    EXPECT_EQ(list.FileName(), "b.mp3");
+    list.setListIndex(-1);
+    EXPECT_EQ(list.ListIndex(), -1);
+    EXPECT_EQ(list.FileName(), "");
+
+    list.setListIndex(2);
+    list.setPath(dir.path());  // read anew: the selection goes
+    EXPECT_EQ(list.ListIndex(), -1);
+}
+
+TEST(FileListBox, StartsAtTheCurrentFolder) {
+    FileListBox list;
+    EXPECT_EQ(list.Path(), QDir::currentPath());
+}
+
+TEST(FileListBox, TakingTheFocusSelectsNothing) {
+    QTemporaryDir dir;
+    makeEntries(dir.path(), {"a.mp3", "b.mp3"});
+    QWidget window;
+    auto* list = new FileListBox(&window);
+    list->setGeometry(0, 0, 150, 80);
+    list->setPath(dir.path());
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    list->setFocus(Qt::TabFocusReason);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(list->hasFocus());
+    EXPECT_TRUE(list->currentIndex().isValid()) << "the view made a row current";
+    EXPECT_EQ(list->ListIndex(), -1);
+    EXPECT_EQ(list->FileName(), "");
+}
+
+TEST(FileListBox, SingleClickSelectsDoubleClickRaisesDblClickOnEntriesOnly) {
+    QTemporaryDir dir;
+    makeEntries(dir.path(), {"a.mp3", "b.mp3"});
+    QWidget window;
+    auto* list = new FileListBox(&window);
+    list->setGeometry(0, 0, 150, 80);
+    list->setPath(dir.path());
+    QSignalSpy dblClicks(list, &FileListBox::DblClick);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto rowPoint = [&](int row) {
+        return list->viewport()->mapTo(&window, list->visualRect(list->model()->index(row, 0)).center());
+    };
+
+    QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, rowPoint(1));
+    EXPECT_EQ(list->FileName(), "b.mp3");
+    EXPECT_EQ(dblClicks.count(), 0);
+
+    QTest::mouseDClick(window.windowHandle(), Qt::LeftButton, {}, rowPoint(0));
+    EXPECT_EQ(list->FileName(), "a.mp3");
+    EXPECT_EQ(dblClicks.count(), 1);
+
+    QTest::mouseDClick(window.windowHandle(), Qt::LeftButton, {},
+                       list->viewport()->mapTo(&window, QPoint(5, 70)));
+    EXPECT_EQ(dblClicks.count(), 1) << "below the last entry";
+}
+
+TEST(FileListBox, MovesOverTheListAreRaisedInTwipsOfTheList) {
+    QWidget window;
+    window.setMouseTracking(true);
+    auto* list = new FileListBox(&window);
+    list->setGeometry(10, 10, 150, 80);
+    QSignalSpy moves(list, &FileListBox::MouseMove);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTest::mouseMove(window.windowHandle(), QPoint(30, 40));
+    ASSERT_EQ(moves.count(), 1);
+    EXPECT_FLOAT_EQ(moves.at(0).at(2).value<float>(), 300.0f);
+    EXPECT_FLOAT_EQ(moves.at(0).at(3).value<float>(), 450.0f);
+}
+
+TEST(FileListBox, FolderThatVanishedListsNothing) {
+    QTemporaryDir dir;
+    makeEntries(dir.path(), {"gone/", "gone/a.mp3"});
+    FileListBox list;
+    list.setPath(dir.path() + "/gone");
+    list.setListIndex(0);
+    ASSERT_EQ(list.ListCount(), 1);
+    ASSERT_TRUE(QDir(dir.path() + "/gone").removeRecursively());
+    EXPECT_EQ(list.FileName(), "a.mp3") << "what was read stays until read again";
+    list.setPath(dir.path() + "/gone");
+    EXPECT_EQ(list.ListCount(), 0);
+    EXPECT_EQ(list.ListIndex(), -1);
+    list.setPath(dir.path() + "/not-a-folder.mp3");
+    EXPECT_EQ(list.ListCount(), 0);
+}
+
+TEST(FileListBox, FolderThatCannotBeReadListsNothing) {
+    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+    QTemporaryDir dir;
+    makeEntries(dir.path(), {"locked/", "locked/b.mp3"});
+    FileListBox list;
+    QFile::setPermissions(dir.path() + "/locked", {});
+    list.setPath(dir.path() + "/locked");
+    EXPECT_EQ(list.ListCount(), 0);
+    QFile::setPermissions(dir.path() + "/locked", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
