@@ -12,6 +12,7 @@ void applyListLook(QAbstractItemView* view, const QColor& background, const QCol
     view->setFrameShape(QFrame::Box);
     view->setFrameShadow(QFrame::Plain);
     view->setLineWidth(1);
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     QPalette p = view->palette();
     p.setColor(QPalette::Base, background);
     p.setColor(QPalette::Window, background);
