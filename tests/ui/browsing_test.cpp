@@ -1,0 +1,176 @@
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "window_harness.h"
+
+using namespace velmyr_test;
+
+namespace {
+
+// A folder of three files to browse, beside files whose names hold a "\", so
+// that the open command shows which separator a handler used: the media layer
+// takes a name as given when such a file exists.
+class Browsing : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(root.isValid());
+        makeEntries(root.path(), {"music/", "music/a.mp3", "music/b.mp3", "music/c.mp3",
+                                  "music/notes.txt", "music/sub/", "other/", "other/x.mp3",
+                                  "empty/", "music\\b.mp3", "music\\"});
+        music = root.path() + "/music";
+        w->Dir1->setPath(music);
+        ASSERT_TRUE(w.show());
+        commands.take();
+    }
+
+    std::string path(const QString& text) { return text.toStdString(); }
+
+    QTemporaryDir root;
+    QString music;
+    WindowUnderTest w;
+    CommandRecorder commands;
+};
+
+}  // namespace
+
+TEST_F(Browsing, FolderChangeListsTheFolderAndPlaysOn) {
+    EXPECT_EQ(w->File1->Path(), music);
+    EXPECT_EQ(w->File1->ListCount(), 3);
+    w->Label5->setText("x");  // any caption: a folder change touches none
+    w->Dir1->setPath(root.path() + "/other");
+    EXPECT_EQ(w->File1->Path(), root.path() + "/other");
+    EXPECT_EQ(w->File1->ListCount(), 1);
+    EXPECT_TRUE(commands.take().empty());
+    EXPECT_EQ(w->Label5->text(), "x");
+}
+
+TEST_F(Browsing, OpeningAFolderInTheFolderListMakesTheFileListFollow) {
+    auto* dirs = w->Dir1;
+    int sub = -1;
+    for (int row = 0; row < dirs->count(); ++row)
+        if (dirs->item(row)->text() == "sub") sub = row;
+    ASSERT_NE(sub, -1);
+    dirs->scrollToItem(dirs->item(sub));
+    const QPoint at = dirs->viewport()->mapTo(w.window.get(), dirs->visualItemRect(dirs->item(sub)).center());
+    QTest::mouseDClick(w.handle(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(dirs->Path(), music + "/sub");
+    EXPECT_EQ(w->File1->Path(), music + "/sub");
+    EXPECT_EQ(w->File1->ListCount(), 0);
+    EXPECT_TRUE(commands.take().empty());
+}
+
+TEST_F(Browsing, SingleClickSelectsAndStartsNothing) {
+    QTest::mouseClick(w.handle(), Qt::LeftButton, {}, w.fileRow(1));
+    EXPECT_EQ(w->File1->FileName(), "b.mp3");
+    EXPECT_TRUE(commands.take().empty());
+}
+
+TEST_F(Browsing, DoubleClickPlaysTheFileJoinedWithBackslash) {
+    QTest::mouseDClick(w.handle(), Qt::LeftButton, {}, w.fileRow(1));
+    EXPECT_EQ(w->File1->FileName(), "b.mp3");
+    EXPECT_EQ(commands.take(), playCommands(path(music + "\\b.mp3")));
+}
+
+TEST_F(Browsing, PlayHandlersSetThePauseCaptionBackFirst) {
+    w->Label6->setText("  play");
+    QTest::mouseDClick(w.handle(), Qt::LeftButton, {}, w.fileRow(0));
+    EXPECT_EQ(w->Label6->text(), "  pause");
+    w->Label6->setText("  play");
+    w.click(w->Label5);
+    EXPECT_EQ(w->Label6->text(), "  pause");
+    w->Label6->setText(" play");  // not the exact caption: left alone
+    w.click(w->Label5);
+    EXPECT_EQ(w->Label6->text(), " play");
+}
+
+TEST_F(Browsing, PlayLabelPlaysTheSelectionOrTheFolderWithNothingSelected) {
+    w->File1->setListIndex(2);
+    w.click(w->Label5);
+    EXPECT_EQ(commands.take(), playCommands(path(music + "/c.mp3")))
+        << "no decoy for c.mp3: the media layer reads the \\ as a separator";
+
+    w->File1->setListIndex(-1);
+    w.click(w->Label5);
+    EXPECT_EQ(commands.take(), playCommands(path(music + "\\")));
+}
+
+TEST_F(Browsing, NextAndPreviousJoinWithSlashAndStopAtTheEnds) {
+    w.click(w->Label8);  // nothing selected: the first entry
+    EXPECT_EQ(w->File1->ListIndex(), 0);
+    EXPECT_EQ(commands.take(), playCommands(path(music + "/a.mp3")));
+    w.click(w->Label8);
+    w.click(w->Label8);
+    EXPECT_EQ(w->File1->FileName(), "c.mp3");
+    commands.take();
+    w.click(w->Label8);
+    EXPECT_EQ(w->File1->ListIndex(), 2) << "no wrap";
+    EXPECT_TRUE(commands.take().empty()) << "the last file plays on";
+
+    w.click(w->Label9);
+    EXPECT_EQ(commands.take(), playCommands(path(music + "/b.mp3")));
+    w.click(w->Label9);
+    EXPECT_EQ(w->File1->FileName(), "a.mp3");
+    commands.take();
+    w.click(w->Label9);
+    EXPECT_EQ(w->File1->ListIndex(), 0) << "no wrap";
+    EXPECT_TRUE(commands.take().empty()) << "the first file plays on";
+}
+
+TEST_F(Browsing, PreviousWithNothingSelectedAndNextOnAnEmptyListDoNothing) {
+    w.click(w->Label9);
+    EXPECT_EQ(w->File1->ListIndex(), -1);
+    EXPECT_TRUE(commands.take().empty());
+
+    w->Dir1->setPath(root.path() + "/empty");
+    w.click(w->Label8);
+    w.click(w->Label9);
+    EXPECT_EQ(w->File1->ListIndex(), -1);
+    EXPECT_TRUE(commands.take().empty());
+}
+
+TEST_F(Browsing, NextAndPreviousWhilePausedLeaveThePauseCaption) {
+    w->Label6->setText("  play");
+    w.click(w->Label8);
+    w.click(w->Label8);
+    w.click(w->Label9);
+    EXPECT_EQ(commands.take().size(), 12u);
+    EXPECT_EQ(w->Label6->text(), "  play");
+}
+
+TEST_F(Browsing, FolderPathEndingInASeparatorStillGetsOne) {
+    w->Dir1->setPath(music + "/");
+    w.click(w->Label8);
+    EXPECT_EQ(commands.take(), playCommands(path(music + "//a.mp3"))) << "two separators, and it opens";
+    QTest::mouseDClick(w.handle(), Qt::LeftButton, {}, w.fileRow(1));
+    EXPECT_EQ(commands.take(), playCommands(path(music + "//b.mp3")))
+        << "\"/\\\" reads as two separators to the media layer";
+}
+
+TEST_F(Browsing, FolderThatVanishedDoesNotStopTheWindow) {
+    makeEntries(root.path(), {"gone/", "gone/a.mp3", "gone/b.mp3"});
+    w->Dir1->setPath(root.path() + "/gone");
+    ASSERT_EQ(w->File1->ListCount(), 2);
+    ASSERT_TRUE(QDir(root.path() + "/gone").removeRecursively());
+
+    w.click(w->Label8);  // the list still shows what it read
+    EXPECT_EQ(w->File1->FileName(), "a.mp3");
+    const std::vector<std::string> sent = commands.take();
+    ASSERT_EQ(sent.size(), 4u);
+    EXPECT_EQ(sent[2], "open  type mpegvideo alias lirovan") << "the file is gone: no short form";
+
+    w->Dir1->setPath(root.path() + "/gone");  // refused: the folder list stays
+    EXPECT_EQ(w->Dir1->Path(), root.path() + "/gone");
+    w->Dir1->setPath(music);
+    EXPECT_EQ(w->File1->ListCount(), 3);
+}
+
+TEST_F(Browsing, FolderThatCannotBeReadIsRefused) {
+    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+    makeEntries(root.path(), {"locked/", "locked/a.mp3"});
+    QFile::setPermissions(root.path() + "/locked", {});
+    w->Dir1->setPath(root.path() + "/locked");
+    EXPECT_EQ(w->Dir1->Path(), music);
+    EXPECT_EQ(w->File1->ListCount(), 3);
+    QFile::setPermissions(root.path() + "/locked", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}

@@ -94,6 +94,12 @@ struct WindowUnderTest {
         QTest::mouseMove(handle(), at(control, local));
     }
     void moveTo(QPoint windowPoint) { QTest::mouseMove(handle(), windowPoint); }
+
+    // The middle of an entry of the file list, in the window's coordinates.
+    QPoint fileRow(int row) {
+        const QRect entry = window->File1->visualRect(window->File1->model()->index(row, 0));
+        return window->File1->viewport()->mapTo(window.get(), entry.center());
+    }
 };
 
 }  // namespace velmyr_test
