@@ -1,18 +1,32 @@
 #include "out123_sink.h"
 
+#include <dlfcn.h>
+#include <mpg123.h>
 #include <out123.h>
 
-#include <mpg123.h>
+#include <mutex>
 
 namespace media {
 
 namespace {
+
 constexpr const char* kDrivers = "pulse,alsa";
+
+// libout123 unloads its ALSA module after each failed open, and libasound
+// with it, losing the configuration tree it parsed (about 90 KB) every time:
+// on a machine without sound every file opened would leak that much. Kept
+// loaded, the library parses its configuration once and reuses it.
+void keepAlsaLoaded() {
+    static std::once_flag once;
+    std::call_once(once, [] { dlopen("libasound.so.2", RTLD_NOW | RTLD_NODELETE); });
 }
+
+}  // namespace
 
 Out123Sink::~Out123Sink() { close(); }
 
 bool Out123Sink::open(long rate, int channels) {
+    keepAlsaLoaded();
     handle_ = out123_new();
     if (!handle_)
         return false;

@@ -1,0 +1,262 @@
+// Media layer benchmarks.
+//
+// 1. CPU time per minute of 128 kbps stereo playback into the paced silent
+//    output, beside the CPU time the mpg123 command needs to decode the same
+//    file to /dev/null, and the ratio.
+// 2. Command latency: from play, pause, resume, stop and mute to the change in
+//    what the output receives, beside the 30 ms budget, and the ratio.
+//
+// Usage: velmyr_media_bench [--seconds N] [--repeats N]
+//   --seconds: how long to play for the CPU figure (default 20; scaled to a
+//              minute). --repeats: samples per latency figure (default 20).
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/media/audio_sink.h"
+#include "platform/media/mci.h"
+#include "platform/media/media_layer.h"
+#include "platform/media/silent_sink.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+void send(const std::string& command) {
+    if (const MCIERROR error = mciSendStringA(command.c_str(), nullptr, 0, nullptr))
+        std::fprintf(stderr, "command failed (%u): %s\n", error, command.c_str());
+}
+
+double processCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+double childrenCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// A minute of 128 kbps stereo audio: the 3 s fixture twenty times over.
+std::string makeMinuteFile(const std::filesystem::path& dir) {
+    const auto path = dir / "minute.mp3";
+    std::ifstream in(std::string(VELMYR_FIXTURES_DIR) + "/tone440.mp3", std::ios::binary);
+    const std::string tone((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::ofstream out(path, std::ios::binary);
+    for (int i = 0; i < 20; ++i)
+        out << tone;
+    return path.string();
+}
+
+double mpg123CpuSeconds(const std::string& file) {
+    const double before = childrenCpuSeconds();
+    std::vector<std::string> args = {"mpg123", "-q", "-w", "/dev/null", file};
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "mpg123", nullptr, nullptr, argv.data(), environ) != 0) {
+        std::fprintf(stderr, "cannot run mpg123\n");
+        return -1;
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return childrenCpuSeconds() - before;
+}
+
+void cpuBenchmark(const std::string& file, int seconds) {
+    media::setSinkFactory([] { return std::make_unique<media::SilentSink>(); });
+    const double before = processCpuSeconds();
+    send("open " + file + " type mpegvideo alias bench");
+    send("play bench");
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    send("close bench");
+    media::shutdown(5s);
+    const double perMinute = (processCpuSeconds() - before) * 60.0 / seconds;
+
+    double baseline = 0;
+    constexpr int kRuns = 5;  // the baseline is short: take the best of a few
+    for (int i = 0; i < kRuns; ++i) {
+        const double run = mpg123CpuSeconds(file);
+        baseline = i == 0 ? run : std::min(baseline, run);
+    }
+    std::printf("CPU per minute of playback into the silent output: %.1f ms (played %d s)\n",
+                perMinute * 1000, seconds);
+    std::printf("  baseline, mpg123 -w /dev/null on the same minute:  %.1f ms\n", baseline * 1000);
+    std::printf("  ratio: %.2f (target at most 1.5)\n", baseline > 0 ? perMinute / baseline : 0.0);
+}
+
+// An output paced like the silent one that notes when things reach it.
+struct Events {
+    std::mutex mutex;
+    std::condition_variable changed;
+    Clock::time_point lastWrite{}, lastSilentWrite{}, lastSoundWrite{}, lastHalt{};
+    long writes = 0;
+
+    template <typename F>
+    void note(F&& f) {
+        {
+            std::lock_guard lock(mutex);
+            f();
+        }
+        changed.notify_all();
+    }
+    // Waits until `time` (a member) is later than `since`; returns the delay.
+    double waitAfter(Clock::time_point Events::*time, Clock::time_point since) {
+        std::unique_lock lock(mutex);
+        if (!changed.wait_for(lock, 2s, [&] { return this->*time > since; }))
+            return -1;
+        return std::chrono::duration<double, std::milli>(this->*time - since).count();
+    }
+};
+
+class TimingSink : public media::AudioSink {
+public:
+    explicit TimingSink(std::shared_ptr<Events> events) : events_(std::move(events)) {}
+    bool open(long rate, int channels) override { return paced_.open(rate, channels); }
+    bool write(const std::int16_t* samples, std::size_t frames) override {
+        const bool silent = std::all_of(samples, samples + frames * 2, [](std::int16_t s) { return s == 0; });
+        const auto now = Clock::now();
+        events_->note([&] {
+            events_->lastWrite = now;
+            (silent ? events_->lastSilentWrite : events_->lastSoundWrite) = now;
+            ++events_->writes;
+        });
+        return paced_.write(samples, frames);
+    }
+    std::int64_t drop() override { return paced_.drop(); }
+    void pause() override {
+        const auto now = Clock::now();
+        events_->note([&] { events_->lastHalt = now; });
+        paced_.pause();
+    }
+    void resume() override { paced_.resume(); }
+    void close() override { paced_.close(); }
+
+private:
+    std::shared_ptr<Events> events_;
+    media::SilentSink paced_;
+};
+
+struct Figures {
+    std::vector<double> samples;
+    void add(double ms) {
+        if (ms >= 0)
+            samples.push_back(ms);
+    }
+    double median() {
+        if (samples.empty())
+            return -1;
+        std::sort(samples.begin(), samples.end());
+        return samples[samples.size() / 2];
+    }
+    double worst() const {
+        return samples.empty() ? -1 : *std::max_element(samples.begin(), samples.end());
+    }
+};
+
+void latencyBenchmark(const std::string& file, int repeats) {
+    auto events = std::make_shared<Events>();
+    media::setSinkFactory([events] { return std::make_unique<TimingSink>(events); });
+    Figures play, pause, resume, stop, mute, unmute;
+    // Commands come at random moments of the output's 10 ms write cycle, not
+    // in step with it.
+    std::mt19937 generator(1);
+    std::uniform_int_distribution<int> jitterUs(0, 10000);
+    const auto settle = [&](std::chrono::milliseconds base) {
+        std::this_thread::sleep_for(base + std::chrono::microseconds(jitterUs(generator)));
+    };
+    for (int i = 0; i < repeats; ++i) {
+        send("open " + file + " type mpegvideo alias bench");
+        std::this_thread::sleep_for(50ms);  // the output opens on its own thread
+        auto t = Clock::now();
+        send("play bench");
+        play.add(events->waitAfter(&Events::lastWrite, t));
+        settle(100ms);
+
+        t = Clock::now();
+        send("pause bench");
+        pause.add(events->waitAfter(&Events::lastHalt, t));
+        settle(50ms);
+        t = Clock::now();
+        send("resume bench");
+        resume.add(events->waitAfter(&Events::lastWrite, t));
+        settle(100ms);
+
+        t = Clock::now();
+        send("set bench audio all off");
+        mute.add(events->waitAfter(&Events::lastSilentWrite, t));
+        settle(50ms);
+        t = Clock::now();
+        send("set bench audio all on");
+        unmute.add(events->waitAfter(&Events::lastSoundWrite, t));
+        settle(50ms);
+
+        t = Clock::now();
+        send("stop bench");
+        stop.add(events->waitAfter(&Events::lastHalt, t));
+        send("close bench");
+    }
+    media::shutdown(5s);
+
+    std::printf("Command latency to the output (median / worst of %d, ms; budget 30 ms):\n",
+                repeats);
+    const auto row = [](const char* name, Figures& f) {
+        const double median = f.median();
+        std::printf("  %-8s %6.2f / %6.2f   ratio to budget %.2f\n", name, median, f.worst(),
+                    median / 30.0);
+    };
+    row("play", play);
+    row("pause", pause);
+    row("resume", resume);
+    row("stop", stop);
+    row("mute", mute);
+    row("unmute", unmute);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int seconds = 20, repeats = 20;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--seconds") == 0)
+            seconds = std::max(1, std::atoi(argv[i + 1]));
+        else if (std::strcmp(argv[i], "--repeats") == 0)
+            repeats = std::max(1, std::atoi(argv[i + 1]));
+    }
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("velmyr-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string file = makeMinuteFile(dir);
+    cpuBenchmark(file, std::min(seconds, 60));
+    latencyBenchmark(file, repeats);
+    std::filesystem::remove_all(dir);
+    return 0;
+}

@@ -1,0 +1,92 @@
+// The outputs that pace playback: the queue model they share, the silent
+// output, and the program's default output.
+#include <vector>
+
+#include "media_test_support.h"
+#include "platform/media/pace_clock.h"
+#include "platform/media/silent_sink.h"
+
+namespace {
+
+using namespace media_test;
+using media::PaceClock;
+
+TEST(PaceClock, QueueDrainsInRealTimeAndRefillsAfterRunningDry) {
+    PaceClock clock(1000, 1.0);  // 1000 frames a second: one frame a millisecond
+    const PaceClock::Clock::time_point t0{};
+    clock.wrote(100, t0);
+    EXPECT_EQ(clock.queued(t0), 100);
+    EXPECT_EQ(clock.queued(t0 + 40ms), 60);
+    EXPECT_EQ(clock.whenQueuedAtMost(20, t0 + 40ms), t0 + 80ms);
+    EXPECT_EQ(clock.queued(t0 + 500ms), 0);
+    // Ran dry at 100 ms; new frames are consumed from when they come.
+    clock.wrote(50, t0 + 500ms);
+    EXPECT_EQ(clock.queued(t0 + 500ms), 50);
+    EXPECT_EQ(clock.queued(t0 + 510ms), 40);
+}
+
+TEST(PaceClock, PauseFreezesTheQueueAndDropEmptiesIt) {
+    PaceClock clock(1000, 2.0);  // consumes twice as fast as real time
+    const PaceClock::Clock::time_point t0{};
+    clock.wrote(100, t0);
+    EXPECT_EQ(clock.queued(t0 + 10ms), 80);
+    clock.pauseAt(t0 + 10ms);
+    EXPECT_EQ(clock.queued(t0 + 1s), 80);
+    EXPECT_EQ(clock.whenQueuedAtMost(0, t0 + 1s), t0 + 1s) << "a paused output never drains";
+    clock.resumeAt(t0 + 1s);
+    EXPECT_EQ(clock.queued(t0 + 1s + 10ms), 60);
+    EXPECT_EQ(clock.dropAt(t0 + 1s + 10ms), 60);
+    EXPECT_EQ(clock.queued(t0 + 1s + 10ms), 0);
+    clock.wrote(10, t0 + 2s);
+    EXPECT_EQ(clock.queued(t0 + 2s), 10);
+}
+
+TEST(SilentSink, TakesSamplesNoFasterThanRealTime) {
+    media::SilentSink sink;
+    ASSERT_TRUE(sink.open(44100, 2));
+    std::vector<std::int16_t> block(441 * 2);
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 50; ++i)  // half a second
+        ASSERT_TRUE(sink.write(block.data(), 441));
+    // A lower bound only: the queue may hold its 20 ms ahead; load only slows.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 450ms);
+    const auto dropped = sink.drop();
+    EXPECT_GE(dropped, 0);
+    EXPECT_LE(dropped, 441 * 3);
+    sink.pause();
+    sink.resume();
+    sink.close();
+}
+
+// The program's own output: the sound server or card when there is one,
+// paced silence when not (as on a build machine). Either way it must not hang
+// and must play at the pace of real time.
+class DefaultOutput : public MediaTest {
+protected:
+    void SetUp() override {
+        MediaTest::SetUp();
+        media::setSinkFactory({});
+    }
+};
+
+TEST_F(DefaultOutput, PlaysInRealTimeAndClosesPromptly) {
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(send(openCommand(fixture("tone440.mp3"))), MCIERR_NONE);
+    ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
+    ASSERT_TRUE(eventually([] { return position("lirovan") >= 600; }));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 500ms);
+    ASSERT_EQ(send("pause lirovan"), MCIERR_NONE);
+    std::this_thread::sleep_for(100ms);
+    const auto pausedAt = position("lirovan");
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(position("lirovan"), pausedAt);
+    ASSERT_EQ(send("resume lirovan"), MCIERR_NONE);
+    ASSERT_TRUE(eventually([&] { return position("lirovan") > pausedAt + 100; }));
+
+    const auto closing = std::chrono::steady_clock::now();
+    send("close all");
+    media::shutdown(5s);
+    EXPECT_LT(std::chrono::steady_clock::now() - closing, 5s);
+}
+
+}  // namespace
