@@ -1,0 +1,330 @@
+# The end-to-end tests, sourced by run.sh after lib.sh. Each test_NAME starts
+# the player afresh; run_one stops it afterwards. Checks go on after a failed
+# one (fail records it); a test returns early only when going on is pointless.
+#
+# Waits are generous: the verdicts must hold on a loaded two-core machine. The
+# tight figures belong to bench/e2e.
+
+settle=0.8  # after a transport click, before listening: the sound server's buffer drains
+
+e2e_test layout
+test_layout() {
+    start_player --folder "$music" || return 1
+    window_geometry
+    [ "$win_x $win_y $win_w $win_h" = "686 350 225 194" ] ||
+        fail "window at $win_x,$win_y size ${win_w}x$win_h, expected 686,350 size 225x194"
+    xprop -id "$win" _MOTIF_WM_HINTS _NET_FRAME_EXTENTS >"$test_dir/xprop.txt" 2>&1
+    shoot start || return 1
+
+    # Title strip: one black band over the full width, no navy in it.
+    region 0 0 225 17 $navy 10
+    [ "$px_match" = 0.000 ] || fail "title strip has navy gaps (fraction $px_match)"
+    region 0 0 3 17 $black 10
+    holds "$px_match >= 0.9" || fail "title strip does not start black at the left edge"
+    region 222 0 3 17 $black 10
+    holds "$px_match >= 0.9" || fail "title strip does not reach the right edge in black"
+    control_region Label1 $black 10
+    holds "$px_maxr >= 220 && $px_maxg >= 220 && $px_maxb >= 220" || fail "no white title text"
+
+    # Surface, folder list and file list in their colours and places.
+    region 196 24 26 112 $navy 6
+    holds "$px_match >= 0.99" || fail "surface right of the lists is not navy ($px_match)"
+    region 26 26 165 34 $grey 8
+    holds "$px_match >= 0.4" || fail "folder list is not grey ($px_match)"
+    region 26 66 165 68 $olive 8
+    holds "$px_match >= 0.5" || fail "file list is not olive ($px_match)"
+    region 24 139 169 3 $navy 6
+    holds "$px_match >= 0.99" || fail "something drawn between the file list and the button row"
+
+    # At start, before the pointer came near: Label5 to Label9 white, Label4 and the status line grey.
+    local label
+    for label in Label5 Label6 Label7 Label8 Label9; do
+        expect_label_colour "$label" white "at start"
+    done
+    expect_label_colour Label4 grey "at start"
+    expect_label_colour Label10 grey "at start (the status line must show its text)"
+}
+
+e2e_test play_by_double_click
+test_play_by_double_click() {
+    start_player --folder "$music" || return 1
+    listen 0.5 before
+    expect_silence "before any click"
+    double_click_at $first_file
+    sleep 0.5
+    listen 1.0 playing
+    expect_tone 1250 "after a double-click on a1250.mp3"
+    player_running || fail "the player ended"
+}
+
+e2e_test play_by_play_label
+test_play_by_play_label() {
+    start_player --folder "$music" || return 1
+    click_at $first_file
+    sleep 0.5
+    listen 0.8 selected
+    expect_silence "a single click on a file starts nothing"
+    click_control Label5
+    sleep 0.5
+    listen 1.0 playing
+    expect_tone 1250 "after selecting a1250.mp3 and clicking play"
+}
+
+e2e_test next_and_previous
+test_next_and_previous() {
+    start_player --folder "$music" || return 1
+    double_click_at $first_file
+    sleep 0.5
+    listen 0.6 first
+    expect_tone 1250 "first file"
+    click_control Label8
+    sleep 0.5
+    listen 0.6 next
+    expect_tone 1600 "after next"
+    click_control Label8
+    sleep 0.5
+    listen 0.6 next2
+    expect_tone 2000 "after next again"
+    click_control Label8
+    sleep 0.5
+    listen 0.6 next_at_end
+    expect_tone 2000 "next on the last file changes nothing"
+    click_control Label9
+    sleep 0.5
+    listen 0.6 previous
+    expect_tone 1600 "after previous"
+}
+
+# steps.mp3 rises by 100 Hz every 3 s, so the tone heard tells the position.
+e2e_test pause_and_resume
+test_pause_and_resume() {
+    start_player --folder "$music/steps" || return 1
+    control_region Label6 $navy 12
+    local pause_width=$px_bw
+    double_click_at $first_file
+    sleep 3.6
+    listen 0.4 before_pause
+    local before=$heard_freq
+    holds "$before >= 300" || { fail "steps.mp3 did not play: $(describe_heard)"; return 1; }
+    click_control Label6
+    sleep "$settle"
+    listen 1.0 paused
+    expect_silence "after pause"
+    shoot paused
+    control_region Label6 $navy 12
+    holds "$px_bw > 0 && $px_bw < $pause_width" ||
+        fail "the pause label's text did not change to the shorter \"  play\" (width $px_bw, was $pause_width)"
+    sleep 5
+    click_control Label6
+    sleep 0.3
+    listen 0.6 resumed
+    # Resumed where it paused: the same step or the next one. A restart would
+    # give 300 Hz, a position that ran on during the 7 s pause two steps more.
+    if ! holds "$heard_first_freq >= $before - 40 && $heard_first_freq <= $before + 140 && $heard_loud_seconds > 0"; then
+        fail "after resume: expected ${before} Hz or the next step, heard first ${heard_first_freq} Hz ($(describe_heard))"
+    fi
+    shoot resumed
+    control_region Label6 $navy 12
+    [ "$px_bw" = "$pause_width" ] || fail "the pause label does not show \"  pause\" again (width $px_bw, was $pause_width)"
+}
+
+e2e_test mute_while_playing_on
+test_mute_while_playing_on() {
+    start_player --folder "$music/steps" || return 1
+    double_click_at $first_file
+    sleep 1.2
+    listen 0.4 before_mute
+    local before=$heard_freq
+    holds "$before >= 300" || { fail "steps.mp3 did not play: $(describe_heard)"; return 1; }
+    click_control Label4
+    sleep "$settle"
+    listen 1.0 muted
+    expect_silence "after mute"
+    sleep 4.5
+    click_control Label4
+    sleep 0.3
+    listen 0.6 unmuted
+    # About 7 s went by muted: the position went on by two steps or more.
+    if ! holds "$heard_first_freq >= $before + 160 && $heard_loud_seconds > 0"; then
+        fail "after unmute: expected ${before} Hz plus at least two steps, heard first ${heard_first_freq} Hz ($(describe_heard))"
+    fi
+}
+
+e2e_test stop
+test_stop() {
+    start_player --folder "$music" || return 1
+    double_click_at $first_file
+    sleep 0.5
+    listen 0.6 playing
+    expect_tone 1250 "before stop"
+    click_control Label7
+    sleep "$settle"
+    listen 1.5 stopped
+    expect_silence "after stop"
+    # The selection stays: play starts the same file again.
+    click_control Label5
+    sleep 0.5
+    listen 0.6 played_again
+    expect_tone 1250 "play after stop"
+}
+
+e2e_test hover
+test_hover() {
+    start_player --folder "$music" || return 1
+    local label want lit
+    pointer_to 205 100  # the bare surface right of the lists
+    sleep 0.5
+    shoot surface
+    for label in $hover_labels; do expect_label_colour "$label" grey "pointer on the surface"; done
+    control_region Label10 $navy 12
+    local long_width=$px_bw
+
+    for lit in Label5 Label9 Label4 Label10; do
+        pointer_to $(centre "$lit")
+        sleep 0.5
+        shoot "over_$lit"
+        for label in $hover_labels; do
+            want=grey
+            [ "$label" = "$lit" ] && want=white
+            expect_label_colour "$label" "$want" "pointer over $lit"
+        done
+    done
+
+    # Over the mute label the status line took the short wording, and kept it
+    # over the status line itself; back on the surface it is long again.
+    control_region Label10 $navy 12
+    holds "$px_bw > 0 && $px_bw < $long_width" ||
+        fail "status line not in its short wording over the mute label (width $px_bw, long $long_width)"
+    pointer_to 205 100
+    sleep 0.5
+    shoot surface_again
+    control_region Label10 $navy 12
+    [ "$px_bw" = "$long_width" ] || fail "status line not back to its long wording (width $px_bw, long $long_width)"
+    expect_label_colour Label10 grey "pointer back on the surface"
+}
+
+e2e_test drag
+test_drag() {
+    start_player --folder "$music" || return 1
+    pointer_to 100 8
+    xdotool mousedown 1
+    local i
+    for i in 1 2 3 4 5 6; do
+        xdotool mousemove_relative --sync 10 7
+        sleep 0.1
+    done
+    sleep 0.3
+    xdotool mouseup 1
+    sleep 0.5
+    window_geometry
+    if ! [ $((win_x - 746)) -ge -2 ] || ! [ $((win_x - 746)) -le 2 ] ||
+        ! [ $((win_y - 392)) -ge -2 ] || ! [ $((win_y - 392)) -le 2 ]; then
+        fail "after dragging the title by 60,42 the window is at $win_x,$win_y, expected 746,392"
+    fi
+    # A move with no button held moves nothing.
+    pointer_to 100 8
+    xdotool mousemove_relative --sync 30 20
+    sleep 0.5
+    local x=$win_x y=$win_y
+    window_geometry
+    [ "$win_x,$win_y" = "$x,$y" ] || fail "the window moved without a button held ($x,$y to $win_x,$win_y)"
+    shoot dragged
+    region 26 66 165 68 $olive 8
+    holds "$px_match >= 0.5" || fail "the file list is not drawn at the window's new place"
+}
+
+e2e_test minimize_while_playing
+test_minimize_while_playing() {
+    start_player --folder "$music" || return 1
+    double_click_at $first_file
+    sleep 0.5
+    click_at 5 8
+    wait_for 10 window_minimized || fail "the window is not minimized after a click on \"  _\""
+    listen 1.0 minimized
+    expect_tone 1250 "playing on while minimized"
+    player_running || fail "the player ended"
+}
+
+e2e_test close_and_restore_folder
+test_close_and_restore_folder() {
+    # First start without settings: the lists start in the current folder.
+    start_player --cwd "$other" || return 1
+    double_click_at $first_file
+    sleep 0.5
+    listen 0.6 first_run
+    expect_tone 1600 "m1600.mp3 of the starting folder"
+    click_control Label3
+    wait_player_exit 15 || { fail "the player did not end after a click on \"  X\""; return 1; }
+    [ "$player_status" = 0 ] || fail "the player ended with status $player_status"
+    listen 1.0 after_close
+    expect_silence "after close"
+    if ! grep -qx '\[velmyr\]' "$app_dir/velmyr.ini" 2>/dev/null ||
+        ! grep -Eqx "path *= *$other" "$app_dir/velmyr.ini"; then
+        fail "the settings file does not hold path=$other: $(tr '\n' '|' <"$app_dir/velmyr.ini" 2>/dev/null)"
+    fi
+
+    # Second start from another folder: the stored folder is shown, so its
+    # first file is the one that plays.
+    start_player --cwd "$music" --keep-settings || return 1
+    double_click_at $first_file
+    sleep 0.5
+    listen 0.8 second_run
+    expect_tone 1600 "the first file of the restored folder"
+}
+
+e2e_test broken_file_then_good_one
+test_broken_file_then_good_one() {
+    start_player --folder "$broken" || return 1
+    double_click_at $first_file
+    sleep 1
+    listen 1.0 broken
+    expect_silence "a_broken.mp3"
+    player_running || { fail "the player ended on a broken file"; return 1; }
+    click_control Label8
+    sleep 0.5
+    listen 1.0 good
+    expect_tone 1250 "b_good.mp3 after the broken one"
+}
+
+# At twice the scale every part of the window doubles, in place, and nothing
+# overlaps or is cut off: each label's text is as wide as at scale 1, doubled.
+e2e_test scale_two
+test_scale_two() {
+    local label
+    declare -A width_at_one
+    start_player --folder "$music" || return 1
+    shoot scale1
+    for label in $hover_labels Label1; do
+        if [ "$label" = Label1 ]; then control_region "$label" $black 12; else control_region "$label" $navy 12; fi
+        width_at_one[$label]=$px_bw
+    done
+    stop_player
+
+    start_player --folder "$music" --scale 2 || return 1
+    scale=2
+    window_geometry
+    [ "$win_x $win_y $win_w $win_h" = "1372 700 450 388" ] ||
+        fail "at scale 2 the window is at $win_x,$win_y size ${win_w}x$win_h, expected 1372,700 size 450x388"
+    shoot scale2
+    region 0 0 225 17 $navy 10
+    [ "$px_match" = 0.000 ] || fail "title strip has navy gaps at scale 2"
+    region 196 24 26 112 $navy 6
+    holds "$px_match >= 0.99" || fail "surface right of the lists is not navy at scale 2 ($px_match)"
+    region 26 26 165 34 $grey 8
+    holds "$px_match >= 0.4" || fail "folder list is not grey at scale 2 ($px_match)"
+    region 26 66 165 68 $olive 8
+    holds "$px_match >= 0.5" || fail "file list is not olive at scale 2 ($px_match)"
+    # The gaps of the button row stay bare.
+    local gap
+    for gap in "33 144 7 17" "65 144 7 17" "113 144 7 17" "145 144 7 17" "161 144 7 17" "24 161 169 7"; do
+        region $gap $navy 10
+        holds "$px_match >= 0.99" || fail "something drawn in the gap $gap (scale-1 pixels) at scale 2"
+    done
+    for label in $hover_labels Label1; do
+        if [ "$label" = Label1 ]; then control_region "$label" $black 12; else control_region "$label" $navy 12; fi
+        local one=${width_at_one[$label]}
+        if ! holds "$one > 0 && $px_bw >= 1.7 * $one && $px_bw <= 2.3 * $one"; then
+            fail "$label text $px_bw px wide at scale 2, $one px at scale 1"
+        fi
+    done
+}
