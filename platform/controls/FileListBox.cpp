@@ -91,36 +91,88 @@ bool FileListBox::wildcardMatch(QStringView pattern, QStringView name) {
     return p == pattern.size();
 }
 
+namespace {
+
+bool isAscii(QByteArrayView text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return (unsigned char)c < 0x80; });
+}
+
+char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
+// The same match as wildcardMatch, for a pattern and a name that are both
+// ASCII, without decoding the name.
+bool asciiWildcardMatch(QByteArrayView pattern, QByteArrayView name) {
+    qsizetype p = 0, n = 0;
+    qsizetype starP = -1, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (p < pattern.size() &&
+                   (pattern[p] == '?' || asciiLower(pattern[p]) == asciiLower(name[n]))) {
+            ++p;
+            ++n;
+        } else if (starP >= 0) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
+}
+
+// The key that orders names without regard to case: the case-folded name, as
+// bytes, so that the sort compares plain byte strings.
+std::string sortKey(const char* name) {
+    std::string key(name);
+    if (isAscii(key)) {
+        std::transform(key.begin(), key.end(), key.begin(), asciiLower);
+        return key;
+    }
+    return QFile::decodeName(name).toCaseFolded().toStdString();
+}
+
+}  // namespace
+
 QStringList FileListBox::matchingFiles(const QString& folder, const QString& pattern) {
-    const QByteArray encodedFolder = QFile::encodeName(folder);
-    DIR* dir = ::opendir(encodedFolder.constData());
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
     if (!dir) return {};
     const int dirFd = ::dirfd(dir);
+    const QByteArray asciiPattern = pattern.toLatin1();
+    const bool patternIsAscii = isAscii(asciiPattern) && QString::fromLatin1(asciiPattern) == pattern;
 
-    // Sorted by a case-folded key so that the sort compares plain strings.
-    std::vector<std::pair<QString, QString>> found;
+    struct Found {
+        std::string key, name;
+    };
+    std::vector<Found> found;
     while (const dirent* entry = ::readdir(dir)) {
-        if (entry->d_name[0] == '.') continue;  // hidden, and the . and .. entries
+        const char* name = entry->d_name;
+        if (name[0] == '.') continue;  // hidden, and the . and .. entries
+        const QByteArrayView nameBytes(name);
+        const bool matches = patternIsAscii && isAscii(nameBytes)
+                                 ? asciiWildcardMatch(asciiPattern, nameBytes)
+                                 : wildcardMatch(pattern, QFile::decodeName(name));
+        if (!matches) continue;
         bool regular = entry->d_type == DT_REG;
         if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
             struct stat info;
-            regular = ::fstatat(dirFd, entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
+            regular = ::fstatat(dirFd, name, &info, 0) == 0 && S_ISREG(info.st_mode);
         }
-        if (!regular) continue;
-        QString name = QFile::decodeName(entry->d_name);
-        if (!wildcardMatch(pattern, name)) continue;
-        QString key = name.toCaseFolded();
-        found.emplace_back(std::move(key), std::move(name));
+        if (regular) found.push_back({sortKey(name), name});
     }
     ::closedir(dir);
 
-    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
-        const int byKey = QString::compare(a.first, b.first, Qt::CaseSensitive);
-        return byKey != 0 ? byKey < 0 : a.second < b.second;
+    // Names equal but for case are ordered by their bytes, so the order never
+    // depends on the order the folder was read in.
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+        const int byKey = a.key.compare(b.key);
+        return byKey != 0 ? byKey < 0 : a.name < b.name;
     });
     QStringList names;
     names.reserve(qsizetype(found.size()));
-    for (auto& [key, name] : found) names.append(std::move(name));
+    for (const Found& f : found) names.append(QFile::decodeName(f.name.c_str()));
     return names;
 }
 
