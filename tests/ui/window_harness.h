@@ -90,10 +90,13 @@ struct WindowUnderTest {
     void doubleClick(QWidget* control, QPoint local = {3, 3}) {
         QTest::mouseDClick(handle(), Qt::LeftButton, {}, at(control, local));
     }
-    void moveOver(QWidget* control, QPoint local = {3, 3}) {
-        QTest::mouseMove(handle(), at(control, local));
+    // A move to where the pointer already is would be dropped as no move, so
+    // the pointer first comes from the pixel beside the target.
+    void moveOver(QWidget* control, QPoint local = {3, 3}) { moveTo(at(control, local)); }
+    void moveTo(QPoint windowPoint) {
+        QTest::mouseMove(handle(), windowPoint + QPoint(1, 0));
+        QTest::mouseMove(handle(), windowPoint);
     }
-    void moveTo(QPoint windowPoint) { QTest::mouseMove(handle(), windowPoint); }
 
     // The middle of an entry of the file list, in the window's coordinates.
     QPoint fileRow(int row) {
