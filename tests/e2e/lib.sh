@@ -154,12 +154,12 @@ win=""
 # --folder writes DIR into the settings file; --cwd is the folder the process
 # starts in (both lists start there when no folder is stored).
 start_player() {
-    local folder="" cwd=$work scale="" keep=0
+    local folder="" cwd=$work factor="" keep=0
     while [ $# -gt 0 ]; do
         case $1 in
             --folder) folder=$2; shift 2 ;;
             --cwd) cwd=$2; shift 2 ;;
-            --scale) scale=$2; shift 2 ;;
+            --scale) factor=$2; shift 2 ;;
             --keep-settings) keep=1; shift ;;
             *) echo "start_player: unknown option $1" >&2; return 1 ;;
         esac
@@ -170,14 +170,28 @@ start_player() {
     [ $keep = 1 ] || rm -f "$app_dir/velmyr.ini"
     [ -n "$folder" ] && printf '[velmyr]\npath=%s\n' "$folder" >"$app_dir/velmyr.ini"
 
-    (cd "$cwd" && exec env ${scale:+QT_SCALE_FACTOR=$scale} "$app_dir/velmyr") >>"$test_dir/velmyr.log" 2>&1 &
+    (cd "$cwd" && exec env ${factor:+QT_SCALE_FACTOR=$factor} "$app_dir/velmyr") >>"$test_dir/velmyr.log" 2>&1 &
     player_pid=$!
+    scale=${factor:-1}
     win=$(timeout 30 xdotool search --sync --onlyvisible --pid "$player_pid" --name "^$window_title\$" 2>/dev/null | head -n1)
     if [ -z "$win" ]; then
         fail "no window titled \"$window_title\" appeared within 30 s (log: $test_dir/velmyr.log)"
         return 1
     fi
-    sleep 1  # let it paint
+    wait_painted
+}
+
+# Waits until the file list shows its olive background: the window is painted.
+wait_painted() {
+    local deadline=$((SECONDS + 20))
+    while [ $SECONDS -lt $deadline ]; do
+        shot=$test_dir/painting.png
+        "$probe" shot "$shot" 2>/dev/null && region 26 66 165 68 $olive 8 &&
+            holds "$px_match >= 0.5" && { sleep 0.3; return 0; }
+        sleep 0.2
+    done
+    fail "the window was not painted within 20 s"
+    return 1
 }
 
 player_running() { [ -n "$player_pid" ] && kill -0 "$player_pid" 2>/dev/null; }
@@ -245,6 +259,9 @@ click_control() { click_at $(centre "$1"); }
 
 # The first entry of the file list: inside the top row for any row height.
 first_file="60 70"
+# The folder list shows the current folder in its top row and its first
+# subfolder below it.
+steps_folder_row="80 47"
 
 # ---------------------------------------------------------------- what is heard
 
@@ -263,7 +280,26 @@ listen() {
     local line
     line=$("$probe" audio "$test_dir/$name.raw") || { fail "cannot analyse $name.raw"; return 1; }
     eval "$(sed -E 's/([a-z_]+)=/heard_\1=/g' <<<"$line")"
-    e2e_log "$name: ${heard_loud_seconds}s of sound in ${heard_seconds}s, ${heard_freq} Hz (first ${heard_first_freq} Hz)"
+    [ -n "${quiet:-}" ] ||
+        e2e_log "$name: ${heard_loud_seconds}s of sound in ${heard_seconds}s, ${heard_freq} Hz (first ${heard_first_freq} Hz)"
+}
+
+# Waits up to $2 seconds (listening in short pieces) for what $1 names: "sound",
+# "silence" or a frequency in Hz. Not a verdict: the listen after it judges;
+# this only lets a slow machine catch up.
+await() {
+    local want=$1 limit=$2 deadline=$((SECONDS + $2)) piece=0
+    while [ $SECONDS -lt $deadline ]; do
+        piece=$((piece + 1))
+        quiet=1 listen 0.3 "await_${want}_$piece" || return 1
+        case $want in
+            sound) holds "$heard_loud_seconds >= 0.2" && return 0 ;;
+            silence) holds "$heard_loud_seconds == 0" && return 0 ;;
+            *) holds "$heard_loud_seconds >= 0.2 && $heard_freq >= $want - 40 && $heard_freq <= $want + 40" && return 0 ;;
+        esac
+    done
+    e2e_log "waited $limit s for $want in vain"
+    return 1
 }
 
 describe_heard() { echo "${heard_loud_seconds}s of sound in ${heard_seconds}s, mostly ${heard_freq} Hz"; }

@@ -5,8 +5,6 @@
 # Waits are generous: the verdicts must hold on a loaded two-core machine. The
 # tight figures belong to bench/e2e.
 
-settle=0.8  # after a transport click, before listening: the sound server's buffer drains
-
 e2e_test layout
 test_layout() {
     start_player --folder "$music" || return 1
@@ -51,7 +49,7 @@ test_play_by_double_click() {
     listen 0.5 before
     expect_silence "before any click"
     double_click_at $first_file
-    sleep 0.5
+    await sound 5
     listen 1.0 playing
     expect_tone 1250 "after a double-click on a1250.mp3"
     player_running || fail "the player ended"
@@ -65,7 +63,7 @@ test_play_by_play_label() {
     listen 0.8 selected
     expect_silence "a single click on a file starts nothing"
     click_control Label5
-    sleep 0.5
+    await sound 5
     listen 1.0 playing
     expect_tone 1250 "after selecting a1250.mp3 and clicking play"
 }
@@ -74,23 +72,23 @@ e2e_test next_and_previous
 test_next_and_previous() {
     start_player --folder "$music" || return 1
     double_click_at $first_file
-    sleep 0.5
+    await sound 5
     listen 0.6 first
     expect_tone 1250 "first file"
     click_control Label8
-    sleep 0.5
+    await 1600 5
     listen 0.6 next
     expect_tone 1600 "after next"
     click_control Label8
-    sleep 0.5
+    await 2000 5
     listen 0.6 next2
     expect_tone 2000 "after next again"
     click_control Label8
     sleep 0.5
-    listen 0.6 next_at_end
+    listen 0.8 next_at_end
     expect_tone 2000 "next on the last file changes nothing"
     click_control Label9
-    sleep 0.5
+    await 1600 5
     listen 0.6 previous
     expect_tone 1600 "after previous"
 }
@@ -102,12 +100,13 @@ test_pause_and_resume() {
     control_region Label6 $navy 12
     local pause_width=$px_bw
     double_click_at $first_file
-    sleep 3.6
+    await sound 5
+    sleep 3.3
     listen 0.4 before_pause
     local before=$heard_freq
     holds "$before >= 300" || { fail "steps.mp3 did not play: $(describe_heard)"; return 1; }
     click_control Label6
-    sleep "$settle"
+    await silence 3
     listen 1.0 paused
     expect_silence "after pause"
     shoot paused
@@ -116,7 +115,7 @@ test_pause_and_resume() {
         fail "the pause label's text did not change to the shorter \"  play\" (width $px_bw, was $pause_width)"
     sleep 5
     click_control Label6
-    sleep 0.3
+    await sound 5
     listen 0.6 resumed
     # Resumed where it paused: the same step or the next one. A restart would
     # give 300 Hz, a position that ran on during the 7 s pause two steps more.
@@ -132,17 +131,18 @@ e2e_test mute_while_playing_on
 test_mute_while_playing_on() {
     start_player --folder "$music/steps" || return 1
     double_click_at $first_file
-    sleep 1.2
+    await sound 5
+    sleep 0.5
     listen 0.4 before_mute
     local before=$heard_freq
     holds "$before >= 300" || { fail "steps.mp3 did not play: $(describe_heard)"; return 1; }
     click_control Label4
-    sleep "$settle"
+    await silence 3
     listen 1.0 muted
     expect_silence "after mute"
     sleep 4.5
     click_control Label4
-    sleep 0.3
+    await sound 5
     listen 0.6 unmuted
     # About 7 s went by muted: the position went on by two steps or more.
     if ! holds "$heard_first_freq >= $before + 160 && $heard_loud_seconds > 0"; then
@@ -154,16 +154,16 @@ e2e_test stop
 test_stop() {
     start_player --folder "$music" || return 1
     double_click_at $first_file
-    sleep 0.5
+    await sound 5
     listen 0.6 playing
     expect_tone 1250 "before stop"
     click_control Label7
-    sleep "$settle"
+    await silence 3
     listen 1.5 stopped
     expect_silence "after stop"
     # The selection stays: play starts the same file again.
     click_control Label5
-    sleep 0.5
+    await sound 5
     listen 0.6 played_again
     expect_tone 1250 "play after stop"
 }
@@ -237,7 +237,7 @@ e2e_test minimize_while_playing
 test_minimize_while_playing() {
     start_player --folder "$music" || return 1
     double_click_at $first_file
-    sleep 0.5
+    await sound 5
     click_at 5 8
     wait_for 10 window_minimized || fail "the window is not minimized after a click on \"  _\""
     listen 1.0 minimized
@@ -248,28 +248,39 @@ test_minimize_while_playing() {
 e2e_test close_and_restore_folder
 test_close_and_restore_folder() {
     # First start without settings: the lists start in the current folder.
-    start_player --cwd "$other" || return 1
+    start_player --cwd "$music" || return 1
     double_click_at $first_file
-    sleep 0.5
+    await sound 5
     listen 0.6 first_run
-    expect_tone 1600 "m1600.mp3 of the starting folder"
+    expect_tone 1250 "a1250.mp3 of the starting folder"
+    # Open the subfolder steps/: the second row of the folder list, below the
+    # current folder. The track plays on.
+    double_click_at $steps_folder_row
+    sleep 0.5
+    listen 0.6 folder_opened
+    expect_tone 1250 "the track playing on after opening another folder"
+    double_click_at $first_file
+    await 300 5
+    listen 0.6 steps_played
+    expect_tone 300 "steps.mp3, the first file of the opened folder"
     click_control Label3
     wait_player_exit 15 || { fail "the player did not end after a click on \"  X\""; return 1; }
     [ "$player_status" = 0 ] || fail "the player ended with status $player_status"
+    await silence 3
     listen 1.0 after_close
     expect_silence "after close"
     if ! grep -qx '\[velmyr\]' "$app_dir/velmyr.ini" 2>/dev/null ||
-        ! grep -Eqx "path *= *$other" "$app_dir/velmyr.ini"; then
-        fail "the settings file does not hold path=$other: $(tr '\n' '|' <"$app_dir/velmyr.ini" 2>/dev/null)"
+        ! grep -Eqx "path *= *$music/steps" "$app_dir/velmyr.ini"; then
+        fail "the settings file does not hold path=$music/steps: $(tr '\n' '|' <"$app_dir/velmyr.ini" 2>/dev/null)"
     fi
 
     # Second start from another folder: the stored folder is shown, so its
     # first file is the one that plays.
-    start_player --cwd "$music" --keep-settings || return 1
+    start_player --cwd "$other" --keep-settings || return 1
     double_click_at $first_file
-    sleep 0.5
+    await sound 5
     listen 0.8 second_run
-    expect_tone 1600 "the first file of the restored folder"
+    expect_tone 300 "the first file of the restored folder"
 }
 
 e2e_test broken_file_then_good_one
@@ -281,7 +292,7 @@ test_broken_file_then_good_one() {
     expect_silence "a_broken.mp3"
     player_running || { fail "the player ended on a broken file"; return 1; }
     click_control Label8
-    sleep 0.5
+    await sound 5
     listen 1.0 good
     expect_tone 1250 "b_good.mp3 after the broken one"
 }
@@ -301,7 +312,6 @@ test_scale_two() {
     stop_player
 
     start_player --folder "$music" --scale 2 || return 1
-    scale=2
     window_geometry
     [ "$win_x $win_y $win_w $win_h" = "1372 700 450 388" ] ||
         fail "at scale 2 the window is at $win_x,$win_y size ${win_w}x$win_h, expected 1372,700 size 450x388"
