@@ -1,25 +1,42 @@
 #include "FormWindow.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QWindow>
 #include <cmath>
 
 #include "mouse_args.h"
+#include "termination.h"
 
 namespace controls {
 
 FormWindow::FormWindow(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
     setMouseTracking(true);
+    // However the program is asked to end, the window unloads first.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, &FormWindow::unload);
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &FormWindow::unload);
+    connect(&TerminationRequests::instance(), &TerminationRequests::requested, this, &FormWindow::unload);
 }
 
 float FormWindow::Left() const { return toTwips(x()); }
 
-void FormWindow::setLeft(float twips) { move(int(std::lround(twips / TwipsPerPixel)), y()); }
+void FormWindow::setLeft(float twips) { place(QPoint(int(std::lround(twips / TwipsPerPixel)), y())); }
 
 float FormWindow::Top() const { return toTwips(y()); }
 
-void FormWindow::setTop(float twips) { move(x(), int(std::lround(twips / TwipsPerPixel))); }
+void FormWindow::setTop(float twips) { place(QPoint(x(), int(std::lround(twips / TwipsPerPixel)))); }
+
+void FormWindow::place(QPoint topLeft) {
+    // Where a client may not place its own window, the window system moves it
+    // while the button that started the drag is held.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        if (windowHandle() && (QGuiApplication::mouseButtons() & Qt::LeftButton) &&
+            windowHandle()->startSystemMove())
+            return;
+    }
+    move(topLeft);
+}
 
 short FormWindow::WindowState() const {
     if (isMinimized()) return Minimized;

@@ -23,7 +23,8 @@ public:
     short WindowState() const;
     void setWindowState(short state);
 
-    // Raises Unload, once; every way of closing the window comes here.
+    // Raises Unload, once; every way of closing the window comes here: a
+    // close, the session's end, the end of the event loop, SIGTERM.
     void unload();
 
     // How many times Paint has been raised (for diagnostics and tests).
@@ -46,6 +47,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void place(QPoint topLeft);
     void raisePaint();
 
     bool watchingExpose_ = false;

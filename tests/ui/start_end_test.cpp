@@ -1,0 +1,141 @@
+#include <QTextStream>
+#include <csignal>
+#include <gtest/gtest.h>
+
+#include "window_harness.h"
+
+using namespace velmyr_test;
+
+namespace {
+
+// Builds the window with a settings file that holds `content` (none when
+// null), in a program folder of its own.
+struct Start {
+    QTemporaryDir programFolder;
+    int endCalls = 0;
+    std::unique_ptr<frmVELMYR> window;
+    std::function<void()> onEnd;
+
+    explicit Start(const char* content) {
+        if (content) {
+            QFile ini(programFolder.path() + "/velmyr.ini");
+            EXPECT_TRUE(ini.open(QIODevice::WriteOnly));
+            ini.write(content);
+        }
+        frmVELMYR::Options options;
+        options.programFolder = programFolder.path();
+        options.endProgram = [this] {
+            ++endCalls;
+            if (onEnd) onEnd();
+        };
+        window = std::make_unique<frmVELMYR>(options);
+    }
+    frmVELMYR* operator->() { return window.get(); }
+
+    QString settings() {
+        QFile ini(programFolder.path() + "/velmyr.ini");
+        return ini.open(QIODevice::ReadOnly) ? QString::fromUtf8(ini.readAll()) : QString();
+    }
+};
+
+QByteArray iniWithPath(const QString& path) { return ("[velmyr]\npath=" + path + "\n").toUtf8(); }
+
+// The starting folder of the lists, with two MP3 files, for the length of a test.
+class StartAndEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        makeEntries(startFolder.path(), {"one.mp3", "two.mp3"});
+        makeEntries(restored.path(), {"01.mp3", "02.mp3", "03.mp3", "04.mp3", "05.mp3", "06.mp3",
+                                      "07.mp3", "08.mp3", "09.mp3", "10.mp3", "11.mp3", "12.mp3"});
+        previous = QDir::currentPath();
+        QDir::setCurrent(startFolder.path());
+    }
+    void TearDown() override { QDir::setCurrent(previous); }
+
+    QTemporaryDir startFolder, restored;
+    QString previous;
+};
+
+}  // namespace
+
+TEST_F(StartAndEnd, LoadRestoresTheFolderAndWritesItsCountBeforeShowing) {
+    Start w(iniWithPath(restored.path()).constData());
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(w->Dir1->Path(), restored.path());
+    EXPECT_EQ(w->File1->Path(), restored.path());
+    EXPECT_EQ(w->Label10->text(), "(12) MP3 files in this directory");
+}
+
+TEST_F(StartAndEnd, NothingUsableStoredKeepsTheStartingFolder) {
+    QFile(restored.path() + "/file.txt").open(QIODevice::WriteOnly);
+    const QByteArray cases[] = {QByteArray(), "[velmyr]\npath=\n", "[other]\npath=" + restored.path().toUtf8() + "\n",
+                                iniWithPath(restored.path() + "/missing"), iniWithPath(restored.path() + "/file.txt")};
+    for (const QByteArray& content : cases) {
+        SCOPED_TRACE(content.toStdString());
+        Start w(content.isNull() ? nullptr : content.constData());
+        EXPECT_EQ(w->Dir1->Path(), startFolder.path());
+        EXPECT_EQ(w->Label10->text(), "(2) MP3 files in this directory");
+    }
+}
+
+TEST_F(StartAndEnd, TheSettingsFileLiesInTheProgramFolderJoinedAsText) {
+    frmVELMYR::Options options;
+    options.programFolder = "/opt/velmyr/";
+    options.endProgram = [] {};
+    frmVELMYR w(options);
+    EXPECT_EQ(w.SettingsFile(), "/opt/velmyr//velmyr.ini");
+}
+
+TEST_F(StartAndEnd, UnloadWritesTheFolderThenStopsThenEnds) {
+    Start w(nullptr);
+    w->Dir1->setPath(restored.path());
+    std::vector<std::string> sent;
+    std::vector<bool> folderWrittenAt;
+    media::setCommandObserver([&](const std::string& command) {
+        sent.push_back(command);
+        folderWrittenAt.push_back(w.settings().contains(restored.path()));
+    });
+    std::size_t commandsAtEnd = 0;
+    w.onEnd = [&] { commandsAtEnd = sent.size(); };
+
+    w->close();
+    media::setCommandObserver({});
+    EXPECT_EQ(sent, (std::vector<std::string>{"stop lirovan", "close all"}));
+    EXPECT_EQ(folderWrittenAt, (std::vector<bool>{true, true}));
+    EXPECT_EQ(w.endCalls, 1);
+    EXPECT_EQ(commandsAtEnd, 2u);
+    EXPECT_EQ(w.settings(), QString(iniWithPath(restored.path())));
+
+    w->close();
+    EXPECT_EQ(w.endCalls, 1) << "the window unloads once";
+}
+
+TEST_F(StartAndEnd, EveryWayOfClosingUnloads) {
+    {
+        Start w(nullptr);
+        w->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w.window.get()));
+        QTest::mouseClick(w->windowHandle(), Qt::LeftButton, {}, QPoint(213, 6));
+        EXPECT_EQ(w.endCalls, 1) << "the close label";
+    }
+    {
+        Start w(nullptr);
+        w->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w.window.get()));
+        ::raise(SIGTERM);
+        QTRY_COMPARE_WITH_TIMEOUT(w.endCalls, 1, 10000);
+        EXPECT_FALSE(w.settings().isEmpty()) << "SIGTERM";
+    }
+}
+
+TEST_F(StartAndEnd, PauseAndMuteAreNotRemembered) {
+    {
+        Start w(nullptr);
+        w->Label6->setText("  play");
+        w->Label4->setText(" un");
+        w->close();
+    }
+    Start again(nullptr);
+    EXPECT_EQ(again->Label6->text(), "  pause");
+    EXPECT_EQ(again->Label4->text(), " m");
+}
