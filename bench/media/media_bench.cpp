@@ -6,9 +6,12 @@
 // 2. Command latency: from play, pause, resume, stop and mute to the change in
 //    what the output receives, beside the 30 ms budget, and the ratio.
 //
-// Usage: velmyr_media_bench [--seconds N] [--repeats N]
+// Usage: velmyr_media_bench [--seconds N] [--repeats N] [--output silent|device]
 //   --seconds: how long to play for the CPU figure (default 20; scaled to a
 //              minute). --repeats: samples per latency figure (default 20).
+//   --output device: measure through the sound server or card (libout123)
+//              instead of the silent output; the figures then end where the
+//              samples are handed to the server, whose own queue comes on top.
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -34,6 +37,7 @@
 #include "platform/media/audio_sink.h"
 #include "platform/media/mci.h"
 #include "platform/media/media_layer.h"
+#include "platform/media/out123_sink.h"
 #include "platform/media/silent_sink.h"
 
 extern char** environ;
@@ -91,8 +95,16 @@ double mpg123CpuSeconds(const std::string& file) {
     return childrenCpuSeconds() - before;
 }
 
+bool useDevice = false;
+
+std::unique_ptr<media::AudioSink> makeOutput() {
+    if (useDevice)
+        return std::make_unique<media::Out123Sink>();
+    return std::make_unique<media::SilentSink>();
+}
+
 void cpuBenchmark(const std::string& file, int seconds) {
-    media::setSinkFactory([] { return std::make_unique<media::SilentSink>(); });
+    media::setSinkFactory(makeOutput);
     const double before = processCpuSeconds();
     send("open " + file + " type mpegvideo alias bench");
     send("play bench");
@@ -107,8 +119,8 @@ void cpuBenchmark(const std::string& file, int seconds) {
         const double run = mpg123CpuSeconds(file);
         baseline = i == 0 ? run : std::min(baseline, run);
     }
-    std::printf("CPU per minute of playback into the silent output: %.1f ms (played %d s)\n",
-                perMinute * 1000, seconds);
+    std::printf("CPU per minute of playback into the %s output: %.1f ms (played %d s)\n",
+                useDevice ? "device" : "silent", perMinute * 1000, seconds);
     std::printf("  baseline, mpg123 -w /dev/null on the same minute:  %.1f ms\n", baseline * 1000);
     std::printf("  ratio: %.2f (target at most 1.5)\n", baseline > 0 ? perMinute / baseline : 0.0);
 }
@@ -140,7 +152,7 @@ struct Events {
 class TimingSink : public media::AudioSink {
 public:
     explicit TimingSink(std::shared_ptr<Events> events) : events_(std::move(events)) {}
-    bool open(long rate, int channels) override { return paced_.open(rate, channels); }
+    bool open(long rate, int channels) override { return paced_->open(rate, channels); }
     bool write(const std::int16_t* samples, std::size_t frames) override {
         const bool silent = std::all_of(samples, samples + frames * 2, [](std::int16_t s) { return s == 0; });
         const auto now = Clock::now();
@@ -149,20 +161,20 @@ public:
             (silent ? events_->lastSilentWrite : events_->lastSoundWrite) = now;
             ++events_->writes;
         });
-        return paced_.write(samples, frames);
+        return paced_->write(samples, frames);
     }
-    std::int64_t drop() override { return paced_.drop(); }
+    std::int64_t drop() override { return paced_->drop(); }
     void pause() override {
         const auto now = Clock::now();
         events_->note([&] { events_->lastHalt = now; });
-        paced_.pause();
+        paced_->pause();
     }
-    void resume() override { paced_.resume(); }
-    void close() override { paced_.close(); }
+    void resume() override { paced_->resume(); }
+    void close() override { paced_->close(); }
 
 private:
     std::shared_ptr<Events> events_;
-    media::SilentSink paced_;
+    std::unique_ptr<media::AudioSink> paced_ = makeOutput();
 };
 
 struct Figures {
@@ -250,11 +262,15 @@ int main(int argc, char** argv) {
             seconds = std::max(1, std::atoi(argv[i + 1]));
         else if (std::strcmp(argv[i], "--repeats") == 0)
             repeats = std::max(1, std::atoi(argv[i + 1]));
+        else if (std::strcmp(argv[i], "--output") == 0)
+            useDevice = std::strcmp(argv[i + 1], "device") == 0;
     }
     const auto dir = std::filesystem::temp_directory_path() /
                      ("velmyr-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     const std::string file = makeMinuteFile(dir);
+    if (useDevice)
+        media::defaultSinkFactory();  // the server settings the program uses
     cpuBenchmark(file, std::min(seconds, 60));
     latencyBenchmark(file, repeats);
     std::filesystem::remove_all(dir);

@@ -4,6 +4,9 @@
 #include <mpg123.h>
 #include <out123.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 
 namespace media {
@@ -39,6 +42,12 @@ bool Out123Sink::open(long rate, int channels) {
     }
     channels_ = channels;
     clock_.emplace(rate, 1.0);
+    char* driver = nullptr;
+    if (out123_driver_info(handle_, &driver, nullptr) == OUT123_OK && driver &&
+        std::strcmp(driver, "pulse") == 0) {
+        if (const char* latency = std::getenv("PULSE_LATENCY_MSEC"))
+            serverQueueFrames_ = rate * std::max(0L, std::atol(latency)) / 1000;
+    }
     return true;
 }
 
@@ -46,25 +55,25 @@ bool Out123Sink::write(const std::int16_t* samples, std::size_t frames) {
     const std::size_t bytes = frames * static_cast<std::size_t>(channels_) * sizeof(std::int16_t);
     const std::size_t played = out123_play(handle_, const_cast<std::int16_t*>(samples), bytes);
     clock_->wrote(static_cast<std::int64_t>(frames), PaceClock::Clock::now());
+    writtenSinceDrop_ += static_cast<std::int64_t>(frames);
     return played == bytes;
 }
 
 std::int64_t Out123Sink::drop() {
     out123_drop(handle_);
-    return clock_->dropAt(PaceClock::Clock::now());
+    const std::int64_t paced = clock_->dropAt(PaceClock::Clock::now());
+    const std::int64_t held = std::min(writtenSinceDrop_, serverQueueFrames_);
+    writtenSinceDrop_ = 0;
+    return std::max(paced, held);
 }
 
 void Out123Sink::pause() {
-    // Pausing closes the device, which drains it unless it was dropped first.
     out123_drop(handle_);
-    out123_pause(handle_);
+    writtenSinceDrop_ = 0;
     clock_->pauseAt(PaceClock::Clock::now());
 }
 
-void Out123Sink::resume() {
-    out123_continue(handle_);
-    clock_->resumeAt(PaceClock::Clock::now());
-}
+void Out123Sink::resume() { clock_->resumeAt(PaceClock::Clock::now()); }
 
 void Out123Sink::close() {
     if (!handle_)
