@@ -58,7 +58,7 @@ void benchFolderOpen() {
     controls::FileListBox list;
     list.resize(169, 72);
     list.show();
-    QTest::qWaitForWindowExposed(&list);
+    if (!QTest::qWaitForWindowExposed(&list)) std::printf("the list was never shown\n");
     int count = 0;
     const double listMs = medianMs(21, [&] {
         list.setPath(folder.path());
@@ -82,7 +82,7 @@ void benchHover() {
     options.endProgram = [] {};
     frmVELMYR window(options);
     window.show();
-    QTest::qWaitForWindowExposed(&window);
+    if (!QTest::qWaitForWindowExposed(&window)) std::printf("the window was never shown\n");
 
     using Handler = void (frmVELMYR::*)(short, short, float, float);
     const Handler buttonRow[] = {&frmVELMYR::Label9_MouseMove, &frmVELMYR::Label5_MouseMove,

@@ -71,7 +71,9 @@ TEST(WindowLayout, ControlsHaveTheirPlacesCaptionsColoursAndFonts) {
         EXPECT_EQ(e.label->text(), e.caption);
         EXPECT_EQ(e.label->ForeColor(), e.text);
         EXPECT_EQ(e.label->autoFillBackground(), e.opaque);
-        if (e.opaque) EXPECT_EQ(e.label->palette().color(QPalette::Window), Black);
+        if (e.opaque) {
+            EXPECT_EQ(e.label->palette().color(QPalette::Window), Black);
+        }
         EXPECT_EQ(e.label->font().family(), "Arial");
         EXPECT_DOUBLE_EQ(e.label->font().pointSizeF(), e.points);
         EXPECT_EQ(e.label->font().weight(), QFont::Weight(e.weight));
@@ -192,7 +194,9 @@ TEST(ApplicationIcon, IcoHoldsThreeMaskedImagesInTheStandardPalettes) {
                 if (qAlpha(image.pixel(x, y)) != 0) used.insert(image.pixel(x, y));
         for (QRgb colour : used) EXPECT_TRUE(palette.contains(colour)) << std::hex << colour;
         EXPECT_TRUE(used.contains(0xFFFFFFFFu)) << "the white window";
-        if (i > 0) EXPECT_TRUE(used.contains(0xFF00FFFFu)) << "the cyan title bar";
+        if (i > 0) {
+            EXPECT_TRUE(used.contains(0xFF00FFFFu)) << "the cyan title bar";
+        }
     }
     for (int size : {16, 32, 48, 64, 128, 256})
         EXPECT_EQ(QImage(QStringLiteral(VELMYR_ICON_DIR "/velmyr-%1.png").arg(size)).size(),

@@ -36,15 +36,16 @@ QStringList entries(const FileListBox& list) {
 TEST(FileListBox, ListsMatchingFilesWithoutRegardToCaseLeavingOutHiddenOnes) {
     QTemporaryDir dir;
     makeEntries(dir.path(), {"b.MP3", "A.mp3", "c.Mp3", "song.mp3.txt", "x.wav", ".hidden.mp3",
-                             "folder.mp3/", "mp3", "a.mp3"});
+                             "folder.mp3/", "mp3", "a.mp3", "Été.MP3", "zz.mp3"});
     QFile::link(dir.path() + "/b.MP3", dir.path() + "/link.mp3");
     QFile::link(dir.path() + "/missing", dir.path() + "/broken.mp3");
 
     FileListBox list;
     list.setPath(dir.path());
     // Equal but for case: the case decides, so the order is the same every time.
-    EXPECT_EQ(entries(list), (QStringList{"A.mp3", "a.mp3", "b.MP3", "c.Mp3", "link.mp3"}));
-    EXPECT_EQ(list.ListCount(), 5);
+    EXPECT_EQ(entries(list),
+              (QStringList{"A.mp3", "a.mp3", "b.MP3", "c.Mp3", "link.mp3", "zz.mp3", "Été.MP3"}));
+    EXPECT_EQ(list.ListCount(), 7);
     EXPECT_EQ(list.Path(), dir.path());
     EXPECT_EQ(list.Pattern(), "*.mp3");
 }
