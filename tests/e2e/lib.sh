@@ -201,7 +201,7 @@ wait_player_exit() {
     local deadline=$((SECONDS + $1))
     while player_running; do
         # A child that has ended but not been reaped still answers kill -0.
-        [ "$(ps -o stat= -p "$player_pid" 2>/dev/null | cut -c1)" = Z ] && break
+        [ "$(sed -E 's/.*\) ([A-Z]).*/\1/' "/proc/$player_pid/stat" 2>/dev/null)" = Z ] && break
         [ $SECONDS -ge $deadline ] && return 1
         sleep 0.1
     done
