@@ -384,6 +384,10 @@ run_one() {
         passed=$((passed + 1))
     else
         echo "FAIL $name (files in $test_dir)"
+        if [ -s "$test_dir/velmyr.log" ]; then
+            echo "    the player's output, last lines:"
+            tail -n 20 "$test_dir/velmyr.log" | sed 's/^/    | /'
+        fi
         failed=$((failed + 1))
     fi
 }
