@@ -12,14 +12,11 @@ std::string toPlatform(const QString& text) { return QFile::encodeName(text).toS
 
 void frmVELMYR::Dir1_Change() { File1->setPath(Dir1->Path()); }
 
-void frmVELMYR::File1_DblClick() {
-    if (Label6->text() == QLatin1String("  play")) Label6->setText(QStringLiteral("  pause"));
-    const QString folder = Dir1->Path();
-    const QString name = File1->FileName();
-    Lirovan::PlayFile(toPlatform(folder + u'\\' + name));
-}
+void frmVELMYR::File1_DblClick() { PlaySelectedFile(); }
 
-void frmVELMYR::Label5_Click() {
+void frmVELMYR::Label5_Click() { PlaySelectedFile(); }
+
+void frmVELMYR::PlaySelectedFile() {
     if (Label6->text() == QLatin1String("  play")) Label6->setText(QStringLiteral("  pause"));
     const QString folder = Dir1->Path();
     const QString name = File1->FileName();

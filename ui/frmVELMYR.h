@@ -96,6 +96,9 @@ private:
     void applyLayout();
     void bindEvents();
 
+    // The steps that the double-click on the file list and the play label share.
+    void PlaySelectedFile();
+
     Options options_;
     float DragStartX = 0;
     float DragStartY = 0;
