@@ -43,11 +43,12 @@ thread_ticks() {
     done
 }
 rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
-# Ends a process this script started (also one a watcher started for it).
-end_pid() {
-    kill "$1" 2>/dev/null
+# Ends a program that a watcher started and left behind (not a child of this
+# shell, so it cannot be waited for; an unreaped one counts as ended).
+end_orphan() {
+    kill "$1" 2>/dev/null || return 0
     local i
-    for i in $(seq 50); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.1; done
+    for i in $(seq 50); do alive "$1" || return 0; sleep 0.1; done
     kill -9 "$1" 2>/dev/null
 }
 
@@ -66,7 +67,7 @@ for i in $(seq "$rounds"); do
         if [ $who = velmyr ]; then cmd=("$app_dir/velmyr"); else cmd=("$tools/e2e_bare_window"); fi
         out=$(cd "$work" && timeout 30 "$tools/e2e_mapwatch" "${cmd[@]}") || { echo "bench: no window from ${cmd[*]}" >&2; exit 1; }
         field shown_ms <<<"$out" >>"$test_dir/start_$who"
-        end_pid "$(field pid <<<"$out")"
+        end_orphan "$(field pid <<<"$out")"
         sleep 0.3
     done
 done
@@ -86,7 +87,7 @@ stop_player
 bare_pid=$!
 sleep 10
 rss_b=$(rss_kb "$bare_pid")
-end_pid "$bare_pid"
+end_process "$bare_pid"
 printf 'resident memory after 10 s:   velmyr %7.1f MB   bare Qt window %7.1f MB   ratio %s (target <= 40 MB)\n' \
     "$(awk -v k="$rss_v" 'BEGIN { print k / 1024 }')" "$(awk -v k="$rss_b" 'BEGIN { print k / 1024 }')" \
     "$(ratio "$rss_v" "$rss_b")"
@@ -116,7 +117,7 @@ mpg123 -q -o pulse "$long/long.mp3" &
 mpg_pid=$!
 sleep 2
 m0=$(cpu_ticks "$mpg_pid"); sleep "$measure"; m1=$(cpu_ticks "$mpg_pid")
-end_pid "$mpg_pid"
+end_process "$mpg_pid"
 cpu_v=$(awk -v a="$c0" -v b="$c1" -v hz="$hz" -v s="$measure" 'BEGIN { printf "%.3f", (b - a) / hz * 60 / s }')
 cpu_m=$(awk -v a="$m0" -v b="$m1" -v hz="$hz" -v s="$measure" 'BEGIN { printf "%.3f", (b - a) / hz * 60 / s }')
 printf 'CPU s per minute of playback: velmyr %7.3f s    mpg123 -o pulse %7.3f s    ratio %s (target <= 1.10)\n' \

@@ -37,14 +37,27 @@ holds() { awk "BEGIN { exit !($1) }"; }
 
 declare -a started_pids=()
 
+# True while the process runs (a child that ended but was not reaped yet does not).
+alive() {
+    local state
+    state=$(sed -E 's/.*\) ([A-Z]).*/\1/' "/proc/$1/stat" 2>/dev/null) || return 1
+    [ -n "$state" ] && [ "$state" != Z ]
+}
+
+# Ends a child of this shell: politely, then after 5 s for good.
+end_process() {
+    local pid=$1 i
+    kill "$pid" 2>/dev/null || return 0
+    for i in $(seq 50); do alive "$pid" || break; sleep 0.1; done
+    alive "$pid" && kill -9 "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+}
+
 # Stops what the suite started, newest first, each by its own process id.
 e2e_stop_all() {
-    local i pid
+    local i
     stop_player
-    for ((i = ${#started_pids[@]} - 1; i >= 0; i--)); do
-        pid=${started_pids[i]}
-        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-    done
+    for ((i = ${#started_pids[@]} - 1; i >= 0; i--)); do end_process "${started_pids[i]}"; done
     started_pids=()
 }
 
@@ -194,14 +207,12 @@ wait_painted() {
     return 1
 }
 
-player_running() { [ -n "$player_pid" ] && kill -0 "$player_pid" 2>/dev/null; }
+player_running() { [ -n "$player_pid" ] && alive "$player_pid"; }
 
 # Waits up to $1 seconds for the player to end by itself; sets player_status.
 wait_player_exit() {
     local deadline=$((SECONDS + $1))
     while player_running; do
-        # A child that has ended but not been reaped still answers kill -0.
-        [ "$(sed -E 's/.*\) ([A-Z]).*/\1/' "/proc/$player_pid/stat" 2>/dev/null)" = Z ] && break
         [ $SECONDS -ge $deadline ] && return 1
         sleep 0.1
     done
@@ -211,10 +222,7 @@ wait_player_exit() {
 }
 
 stop_player() {
-    if player_running; then
-        kill "$player_pid" 2>/dev/null
-        wait "$player_pid" 2>/dev/null
-    fi
+    [ -n "$player_pid" ] && end_process "$player_pid"
     player_pid=""
     win=""
 }
