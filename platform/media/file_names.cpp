@@ -30,6 +30,27 @@ bool exists(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &info) == 0;
 }
 
+bool isFolder(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.empty() ? "/" : path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Reads each "\" of `path` from `from` on as a separator where what comes
+// before it is a folder, else as part of a name (names here may hold one),
+// separators first. `budget` bounds the lookups a name full of "\" may cost.
+bool resolveBackslashes(std::string& path, std::size_t from, int& budget) {
+    if (--budget < 0)
+        return false;
+    const std::size_t at = path.find('\\', from);
+    if (at == std::string::npos)
+        return exists(path);
+    path[at] = '/';
+    if (isFolder(path.substr(0, at)) && resolveBackslashes(path, at + 1, budget))
+        return true;
+    path[at] = '\\';
+    return resolveBackslashes(path, at + 1, budget);
+}
+
 std::optional<std::string> pathOfShortName(const std::string& name) {
     const std::string digits = name.substr(sizeof kShortPrefix - 1);
     if (digits.empty() || digits.size() > 9 ||
@@ -56,12 +77,10 @@ std::optional<std::string> findFile(const std::string& name) {
     }
     if (exists(name))
         return name;
-    if (name.find('\\') != std::string::npos) {
-        std::string slashed = name;
-        std::replace(slashed.begin(), slashed.end(), '\\', '/');
-        if (exists(slashed))
-            return slashed;
-    }
+    std::string resolved = name;
+    int budget = 64;
+    if (name.find('\\') != std::string::npos && resolveBackslashes(resolved, 0, budget))
+        return resolved;
     return std::nullopt;
 }
 

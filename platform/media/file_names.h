@@ -7,8 +7,9 @@
 namespace media {
 
 // The file a name stands for: a short name handed out by shortNameFor; the
-// name as given, when that exists; else the name with every "\" read as "/".
-// Empty when none of them exists.
+// name as given, when that exists; else the name with its "\"s read as "/",
+// except those that are part of a folder's or file's own name. Empty when
+// none of them exists.
 std::optional<std::string> findFile(const std::string& name);
 
 // A short name, unique to `path` for the life of the process, that findFile

@@ -46,6 +46,12 @@ TEST(ShortPath, BackslashCountsAsSeparatorUnlessThePathExistsAsGiven) {
     // A name that holds a backslash is a name like any other on this platform.
     const auto literal = dir.file("odd\\name.mp3", "y");
     EXPECT_EQ(shortPath(literal), literal);
+
+    // Joined with "\" to a folder or a file whose own name holds one.
+    const auto inOddFolder = dir.file("AC\\DC/song.mp3", "z");
+    EXPECT_EQ(shortPath((dir.path() / "AC\\DC").string() + "\\song.mp3"), inOddFolder);
+    EXPECT_EQ(shortPath(dir.path().string() + "\\odd\\name.mp3"), literal);
+    EXPECT_EQ(shortPath(dir.path().string() + "\\AC\\DC\\missing.mp3"), "");
 }
 
 TEST(ShortPath, ATooLongPathGetsAShortNameThatTheMediaLayerOpens) {
