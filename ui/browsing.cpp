@@ -1,13 +1,13 @@
 // Folder and file browsing: the folder list leads, the file list follows, and
 // play, next and previous start the selected file.
-#include <QFile>
 
 #include "frmVELMYR.h"
+#include "platform/controls/file_names.h"
 #include "player/Lirovan.h"
 
 namespace {
 // Paths go to the player in the system's 8-bit encoding of file names.
-std::string toPlatform(const QString& text) { return QFile::encodeName(text).toStdString(); }
+std::string toPlatform(const QString& text) { return controls::fileNameToBytes(text).toStdString(); }
 }  // namespace
 
 void frmVELMYR::Dir1_Change() { File1->setPath(Dir1->Path()); }

@@ -1,14 +1,14 @@
 // Start and end of the program: the remembered folder is restored at load and
 // written back at unload, which also stops playback and ends the program.
 #include <QDir>
-#include <QFile>
 
 #include "frmVELMYR.h"
+#include "platform/controls/file_names.h"
 #include "player/Lirovan.h"
 
 namespace {
-std::string toPlatform(const QString& text) { return QFile::encodeName(text).toStdString(); }
-QString fromPlatform(const std::string& text) { return QFile::decodeName(QByteArray::fromStdString(text)); }
+std::string toPlatform(const QString& text) { return controls::fileNameToBytes(text).toStdString(); }
+QString fromPlatform(const std::string& text) { return controls::fileNameFromBytes(text); }
 }  // namespace
 
 void frmVELMYR::Form_Load() {

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "file_names.h"
 #include "list_support.h"
 
 namespace controls {
@@ -131,13 +132,13 @@ std::string sortKey(const char* name) {
         std::transform(key.begin(), key.end(), key.begin(), asciiLower);
         return key;
     }
-    return QFile::decodeName(name).toCaseFolded().toStdString();
+    return fileNameFromBytes(name).toCaseFolded().toStdString();
 }
 
 }  // namespace
 
 QStringList FileListBox::matchingFiles(const QString& folder, const QString& pattern) {
-    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    DIR* dir = ::opendir(fileNameToBytes(folder).constData());
     if (!dir) return {};
     const int dirFd = ::dirfd(dir);
     const QByteArray asciiPattern = pattern.toLatin1();
@@ -153,7 +154,7 @@ QStringList FileListBox::matchingFiles(const QString& folder, const QString& pat
         const QByteArrayView nameBytes(name);
         const bool matches = patternIsAscii && isAscii(nameBytes)
                                  ? asciiWildcardMatch(asciiPattern, nameBytes)
-                                 : wildcardMatch(pattern, QFile::decodeName(name));
+                                 : wildcardMatch(pattern, fileNameFromBytes(nameBytes));
         if (!matches) continue;
         bool regular = entry->d_type == DT_REG;
         if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
@@ -172,7 +173,7 @@ QStringList FileListBox::matchingFiles(const QString& folder, const QString& pat
     });
     QStringList names;
     names.reserve(qsizetype(found.size()));
-    for (const Found& f : found) names.append(QFile::decodeName(f.name.c_str()));
+    for (const Found& f : found) names.append(fileNameFromBytes(f.name));
     return names;
 }
 

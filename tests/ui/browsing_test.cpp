@@ -1,5 +1,7 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "window_harness.h"
@@ -173,4 +175,20 @@ TEST_F(Browsing, FolderThatCannotBeReadIsRefused) {
     EXPECT_EQ(w->Dir1->Path(), music);
     EXPECT_EQ(w->File1->ListCount(), 3);
     QFile::setPermissions(root.path() + "/locked", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TEST_F(Browsing, FileNameThatIsNotUtf8PlaysUnderItsOwnBytes) {
+    const QByteArray folder = QFile::encodeName(root.path() + "/latin");
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    const QByteArray name = "caf\xE9 \xFF.mp3";  // Latin-1, not UTF-8
+    const int fd = ::open((folder + '/' + name).constData(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    w->Dir1->setPath(root.path() + "/latin");
+    ASSERT_EQ(w->File1->ListCount(), 1);
+
+    w.click(w->Label8);
+    const std::vector<std::string> sent = commands.take();
+    ASSERT_EQ(sent.size(), 4u);
+    EXPECT_EQ(sent[2], "open " + (folder + '/' + name).toStdString() + " type mpegvideo alias lirovan");
 }

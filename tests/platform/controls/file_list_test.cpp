@@ -5,9 +5,11 @@
 #include <QTest>
 #include <QWindow>
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "platform/controls/FileListBox.h"
+#include "platform/controls/file_names.h"
 
 using controls::FileListBox;
 
@@ -180,4 +182,30 @@ TEST(FileListBox, FolderThatCannotBeReadListsNothing) {
     list.setPath(dir.path() + "/locked");
     EXPECT_EQ(list.ListCount(), 0);
     QFile::setPermissions(dir.path() + "/locked", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TEST(FileNames, AnyBytesComeBackUnchangedAndValidUtf8ReadsAsText) {
+    const QByteArray names[] = {"a.mp3", "\xC3\x89t\xC3\xA9.MP3", "\xF0\x9F\x8E\xB5.mp3",
+                                "caf\xE9.mp3", "\xFF\xFE", "\xC0\xAF", "\xED\xA0\x80",
+                                "\xE2\x82", "\xF4\x90\x80\x80", "x\x80y"};
+    for (const QByteArray& bytes : names) {
+        const QString name = controls::fileNameFromBytes(bytes);
+        EXPECT_EQ(controls::fileNameToBytes(name), bytes) << bytes.toHex().toStdString();
+        if (QString::fromUtf8(bytes).toUtf8() == bytes)
+            EXPECT_EQ(name, QString::fromUtf8(bytes)) << bytes.toHex().toStdString();
+        else
+            EXPECT_FALSE(name.contains(QChar::ReplacementCharacter)) << bytes.toHex().toStdString();
+    }
+}
+
+TEST(FileListBox, ListsANameThatIsNotUtf8UnderItsOwnBytes) {
+    QTemporaryDir dir;
+    const QByteArray name = "caf\xE9.mp3";
+    const int fd = ::open((QFile::encodeName(dir.path()) + '/' + name).constData(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    FileListBox list;
+    list.setPath(dir.path());
+    list.setListIndex(0);
+    EXPECT_EQ(controls::fileNameToBytes(list.FileName()), name);
 }
