@@ -118,6 +118,16 @@ protected:
     bool heardAtLeast(std::int64_t frames) const {
         return eventually([&] { return heard() >= frames; });
     }
+    // Waits until the playback thread has carried out a pause or stop: its
+    // output was halted after it last went on.
+    bool halted(std::size_t sink = 0) const {
+        return hub_.waitFor(
+            [&] {
+                const auto record = hub_.record(sink);
+                return record.pauses > record.resumes;
+            },
+            kPatience);
+    }
 
     media::CaptureHub hub_;
 };
