@@ -70,15 +70,19 @@ void FileListBox::refill() {
     model_->setStringList(names);
 }
 
-bool FileListBox::wildcardMatch(QStringView pattern, QStringView name) {
+namespace {
+
+// '*' matches any run of characters, '?' any one character; `same` compares
+// the others.
+template <typename View, typename Same>
+bool matchWildcards(View pattern, View name, Same same) {
     qsizetype p = 0, n = 0;
     qsizetype starP = -1, starN = 0;
     while (n < name.size()) {
         if (p < pattern.size() && pattern[p] == u'*') {
             starP = p++;
             starN = n;
-        } else if (p < pattern.size() &&
-                   (pattern[p] == u'?' || pattern[p].toCaseFolded() == name[n].toCaseFolded())) {
+        } else if (p < pattern.size() && (pattern[p] == u'?' || same(pattern[p], name[n]))) {
             ++p;
             ++n;
         } else if (starP >= 0) {
@@ -92,6 +96,13 @@ bool FileListBox::wildcardMatch(QStringView pattern, QStringView name) {
     return p == pattern.size();
 }
 
+}  // namespace
+
+bool FileListBox::wildcardMatch(QStringView pattern, QStringView name) {
+    return matchWildcards(pattern, name,
+                          [](QChar a, QChar b) { return a.toCaseFolded() == b.toCaseFolded(); });
+}
+
 namespace {
 
 bool isAscii(QByteArrayView text) {
@@ -103,25 +114,7 @@ char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
 // The same match as wildcardMatch, for a pattern and a name that are both
 // ASCII, without decoding the name.
 bool asciiWildcardMatch(QByteArrayView pattern, QByteArrayView name) {
-    qsizetype p = 0, n = 0;
-    qsizetype starP = -1, starN = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && pattern[p] == '*') {
-            starP = p++;
-            starN = n;
-        } else if (p < pattern.size() &&
-                   (pattern[p] == '?' || asciiLower(pattern[p]) == asciiLower(name[n]))) {
-            ++p;
-            ++n;
-        } else if (starP >= 0) {
-            p = starP + 1;
-            n = ++starN;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*') ++p;
-    return p == pattern.size();
+    return matchWildcards(pattern, name, [](char a, char b) { return asciiLower(a) == asciiLower(b); });
 }
 
 // The key that orders names without regard to case: the case-folded name, as
