@@ -95,7 +95,9 @@ e2e_start_desktop() {
     mkdir -p "$work/xdg" "$work/home" "$work/pulse" "$work/tests"
     chmod 700 "$work/xdg" "$work/pulse"
     export XDG_RUNTIME_DIR=$work/xdg HOME=$work/home XDG_CONFIG_HOME=$work/home/.config
-    unset DBUS_SESSION_BUS_ADDRESS SESSION_MANAGER QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS \
+    # A bus that is not there: no session bus of a desktop is used, none is autolaunched.
+    export DBUS_SESSION_BUS_ADDRESS=unix:path=$work/no-session-bus
+    unset SESSION_MANAGER QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS \
         QT_AUTO_SCREEN_SCALE_FACTOR QT_ENABLE_HIGHDPI_SCALING QT_STYLE_OVERRIDE QT_FONT_DPI
     export QT_QPA_PLATFORM=xcb
 
@@ -242,7 +244,7 @@ window_minimized() {
 
 # ---------------------------------------------------------------- the user's hand
 # Positions are pixels relative to the window's top-left corner, scaled by
-# $scale (1 unless a test sets it).
+# $scale (the scale factor the player was started with).
 
 scale=1
 pointer_to() {
