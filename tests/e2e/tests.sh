@@ -209,31 +209,46 @@ test_hover() {
 e2e_test drag
 test_drag() {
     start_player --folder "$music" || return 1
-    pointer_to 100 8
-    xdotool mousedown 1
-    local i
-    for i in 1 2 3 4 5 6; do
-        xdotool mousemove_relative --sync 10 7
-        sleep 0.1
-    done
-    sleep 0.3
-    xdotool mouseup 1
-    sleep 0.5
-    window_geometry
-    if ! [ $((win_x - 746)) -ge -2 ] || ! [ $((win_x - 746)) -le 2 ] ||
-        ! [ $((win_y - 392)) -ge -2 ] || ! [ $((win_y - 392)) -le 2 ]; then
-        fail "after dragging the title by 60,42 the window is at $win_x,$win_y, expected 746,392"
-    fi
-    # A move with no button held moves nothing.
-    pointer_to 100 8
-    xdotool mousemove_relative --sync 30 20
-    sleep 0.5
-    local x=$win_x y=$win_y
-    window_geometry
-    [ "$win_x,$win_y" = "$x,$y" ] || fail "the window moved without a button held ($x,$y to $win_x,$win_y)"
+    drag_title 1 6 10 7
+    expect_window_at 746 392 "after dragging the title by 60,42 with the left button"
     shoot dragged
     region 26 66 165 68 $olive 8
     holds "$px_match >= 0.5" || fail "the file list is not drawn at the window's new place"
+
+    # A move with no button held, or with the right button alone, moves nothing.
+    pointer_to 100 8
+    xdotool mousemove_relative --sync 30 20
+    sleep 0.5
+    expect_window_at 746 392 "after a move with no button held"
+    drag_title 3 4 10 5
+    expect_window_at 746 392 "after a drag with the right button"
+
+    # Nothing keeps the window on the screen.
+    drag_title 1 19 -40 0
+    expect_window_at -14 392 "after dragging it 760 pixels to the left"
+}
+
+# Presses button $1 on the title label, moves the pointer $2 times by $3,$4
+# pixels and releases.
+drag_title() {
+    local button=$1 steps=$2 dx=$3 dy=$4 i
+    pointer_to 100 8
+    xdotool mousedown "$button"
+    for ((i = 0; i < steps; i++)); do
+        xdotool mousemove_relative --sync -- "$dx" "$dy"
+        sleep 0.1
+    done
+    sleep 0.3
+    xdotool mouseup "$button"
+    sleep 0.5
+}
+
+expect_window_at() {
+    local x=$1 y=$2 what=$3
+    window_geometry
+    if [ $((win_x - x)) -lt -2 ] || [ $((win_x - x)) -gt 2 ] || [ $((win_y - y)) -lt -2 ] || [ $((win_y - y)) -gt 2 ]; then
+        fail "$what the window is at $win_x,$win_y, expected $x,$y"
+    fi
 }
 
 e2e_test minimize_while_playing
