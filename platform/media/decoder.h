@@ -35,6 +35,7 @@ public:
     std::int64_t rewind(std::int64_t frames);
 
 private:
+    int fd_ = -1;
     mpg123_handle_struct* handle_ = nullptr;
     long rate_ = 0;
     std::int64_t length_ = 0;
