@@ -234,7 +234,30 @@ TEST_F(Playback, TheObserverSeesEveryCommandInOrderAsSent) {
                                               "nonsense", "close all"}));
 }
 
+// Forwards to another output but takes its time to close, like a driver
+// draining its device.
+class SlowClosingSink : public media::AudioSink {
+public:
+    explicit SlowClosingSink(std::unique_ptr<media::AudioSink> sink) : sink_(std::move(sink)) {}
+    bool open(long rate, int channels) override { return sink_->open(rate, channels); }
+    bool write(const std::int16_t* samples, std::size_t frames) override {
+        return sink_->write(samples, frames);
+    }
+    std::int64_t drop() override { return sink_->drop(); }
+    void pause() override { sink_->pause(); }
+    void resume() override { sink_->resume(); }
+    void close() override {
+        std::this_thread::sleep_for(150ms);
+        sink_->close();
+    }
+
+private:
+    std::unique_ptr<media::AudioSink> sink_;
+};
+
 TEST_F(Playback, ANewFileIsNotHeardUntilTheClosedOneHasReleasedItsOutput) {
+    media::setSinkFactory(
+        [capture = hub_.factory()] { return std::make_unique<SlowClosingSink>(capture()); });
     ASSERT_EQ(send(openCommand(fixture("tone440.mp3"))), MCIERR_NONE);
     ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
     ASSERT_TRUE(heardAtLeast(kRate / 4));
