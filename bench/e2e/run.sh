@@ -23,7 +23,7 @@ for tool in e2e_bare_window e2e_soundwatch e2e_mapwatch e2e_click; do
     [ -x "$tools/$tool" ] || { echo "bench: $tools/$tool is missing (build the project)" >&2; exit 1; }
 done
 e2e_require_tools || exit 1
-trap 'e2e_stop_all' EXIT
+trap 'e2e_stop_all; rm -rf "${work:-}"' EXIT
 trap 'exit 130' INT TERM
 e2e_start_desktop || exit 1
 e2e_make_music
