@@ -1,6 +1,8 @@
 #include "EventLabel.h"
 
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
 
 #include "mouse_args.h"
 
@@ -17,13 +19,12 @@ EventLabel::EventLabel(QWidget* parent) : QLabel(parent) {
     setMouseTracking(true);
 }
 
-QColor EventLabel::ForeColor() const { return palette().color(QPalette::WindowText); }
+QColor EventLabel::ForeColor() const { return foreColor_.value_or(palette().color(QPalette::WindowText)); }
 
 void EventLabel::setForeColor(const QColor& color) {
-    if (palette().color(QPalette::WindowText) == color) return;
-    QPalette p = palette();
-    p.setColor(QPalette::WindowText, color);
-    setPalette(p);
+    if (ForeColor() == color) return;
+    foreColor_ = color;
+    update();
 }
 
 void EventLabel::setOpaqueBackground(const QColor& color) {
@@ -55,6 +56,18 @@ void EventLabel::mouseDoubleClickEvent(QMouseEvent* event) {
     // release, a click.
     event->accept();
     skipNextRelease_ = true;
+}
+
+void EventLabel::paintEvent(QPaintEvent*) {
+    // What QLabel draws for plain text without margin, indent or frame, with
+    // the label's own text colour.
+    if (text().isEmpty()) return;
+    QPainter painter(this);
+    painter.setPen(ForeColor());
+    const Qt::LayoutDirection direction = text().isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
+    const int flags = int(QStyle::visualAlignment(direction, alignment())) |
+                      (direction == Qt::LeftToRight ? Qt::TextForceLeftToRight : Qt::TextForceRightToLeft);
+    painter.drawText(contentsRect(), flags, text());
 }
 
 void EventLabel::mouseMoveEvent(QMouseEvent* event) {

@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QLabel>
+#include <optional>
 
 namespace controls {
 
@@ -15,6 +16,8 @@ public:
 
     // Text colour. Setting the colour it already has is a no-op, so hover
     // feedback can set every colour at every pointer move without repainting.
+    // It is kept apart from the palette: changing a widget's palette copies and
+    // resolves it and costs far more than the repaint, at mouse-move rates.
     QColor ForeColor() const;
     void setForeColor(const QColor& color);
     // Opaque labels fill their rectangle with this colour before the text;
@@ -36,9 +39,11 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     bool skipNextRelease_ = false;
+    std::optional<QColor> foreColor_;  // none: the palette's text colour
 };
 
 }  // namespace controls

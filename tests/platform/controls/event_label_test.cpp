@@ -109,6 +109,51 @@ TEST(EventLabel, ForeColorAndOpaqueBackground) {
     EXPECT_EQ(label.palette().color(QPalette::Window), QColor(Qt::black));
 }
 
+TEST(EventLabel, DrawsItsTextAsAPlainLabelWouldInItsOwnColour) {
+    QWidget parent;
+    QPalette navy = parent.palette();
+    navy.setColor(QPalette::Window, QColor(0, 0, 128));
+    parent.setPalette(navy);
+    parent.setAutoFillBackground(true);
+    parent.resize(240, 40);
+    QFont bold(QStringLiteral("Arial"));
+    bold.setPointSizeF(8.25);
+    bold.setBold(true);
+
+    auto* label = new EventLabel(&parent);
+    auto* plain = new QLabel(&parent);
+    plain->setTextFormat(Qt::PlainText);
+    plain->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    plain->setMargin(0);
+    plain->setIndent(0);
+    label->setGeometry(0, 0, 220, 17);
+    plain->setGeometry(0, 20, 220, 17);
+    const struct {
+        const char* caption;
+        QColor colour;
+        bool bold;
+    } cases[] = {{"  pause", Qt::white, false},
+                 {" m", QColor(128, 128, 128), false},
+                 {"(12) MP3 files in this directory", QColor(128, 128, 128), false},
+                 {"                Quillmere  MP3 Player", Qt::white, true}};
+    for (const auto& c : cases) {
+        for (QLabel* l : {static_cast<QLabel*>(label), plain}) {
+            l->setText(QString::fromLatin1(c.caption));
+            l->setFont(c.bold ? bold : parent.font());
+        }
+        label->setForeColor(c.colour);
+        QPalette p = plain->palette();
+        p.setColor(QPalette::WindowText, c.colour);
+        plain->setPalette(p);
+        const QImage drawn = parent.grab(label->geometry()).toImage();
+        EXPECT_EQ(drawn, parent.grab(plain->geometry()).toImage()) << c.caption;
+        int textPixels = 0;
+        for (int y = 0; y < drawn.height(); ++y)
+            for (int x = 0; x < drawn.width(); ++x) textPixels += drawn.pixelColor(x, y) != QColor(0, 0, 128);
+        EXPECT_GT(textPixels, 5) << c.caption;
+    }
+}
+
 TEST(LineShape, CoversItsPixelsAndTakesNoMouse) {
     QWidget parent;
     auto* across = new controls::LineShape(&parent);
