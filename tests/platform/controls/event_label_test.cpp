@@ -147,6 +147,16 @@ TEST(EventLabel, DrawsItsTextAsAPlainLabelWouldInItsOwnColour) {
         plain->setPalette(p);
         const QImage drawn = parent.grab(label->geometry()).toImage();
         EXPECT_EQ(drawn, parent.grab(plain->geometry()).toImage()) << c.caption;
+        for (qreal ratio : {2.0, 1.5}) {
+            auto rendered = [&](QWidget* l) {
+                QImage image(l->size() * ratio, QImage::Format_ARGB32_Premultiplied);
+                image.setDevicePixelRatio(ratio);
+                image.fill(Qt::darkBlue);
+                l->render(&image);
+                return image;
+            };
+            EXPECT_EQ(rendered(label), rendered(plain)) << c.caption << " at " << ratio;
+        }
         int textPixels = 0;
         for (int y = 0; y < drawn.height(); ++y)
             for (int x = 0; x < drawn.width(); ++x) textPixels += drawn.pixelColor(x, y) != QColor(0, 0, 128);
