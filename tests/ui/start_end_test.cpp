@@ -1,4 +1,5 @@
 #include <QTextStream>
+#include <QTimer>
 #include <csignal>
 #include <gtest/gtest.h>
 
@@ -126,6 +127,16 @@ TEST_F(StartAndEnd, EveryWayOfClosingUnloads) {
         QTRY_COMPARE_WITH_TIMEOUT(w.endCalls, 1, 10000);
         EXPECT_FALSE(w.settings().isEmpty()) << "SIGTERM";
     }
+}
+
+TEST_F(StartAndEnd, TheEndOfTheEventLoopUnloads) {
+    Start w(nullptr);
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.window.get()));
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
+    EXPECT_EQ(w.endCalls, 1);
+    EXPECT_FALSE(w.settings().isEmpty());
 }
 
 TEST_F(StartAndEnd, PauseAndMuteAreNotRemembered) {
