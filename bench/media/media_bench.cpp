@@ -190,6 +190,9 @@ public:
         });
         return paced_->write(samples, frames);
     }
+    Clock::time_point nextWriteAt(Clock::time_point now) const override {
+        return paced_->nextWriteAt(now);
+    }
     std::int64_t drop() override { return paced_->drop(); }
     void pause() override {
         const auto now = Clock::now();

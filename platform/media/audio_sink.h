@@ -1,6 +1,7 @@
 // Where a device sends its decoded samples.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
@@ -24,6 +25,15 @@ public:
     // which is what paces playback; must not block for much longer than the
     // duration of the audio it holds. Returns false when the output failed.
     virtual bool write(const std::int16_t* samples, std::size_t frames) = 0;
+
+    // When the output next wants samples. An output that paces itself by
+    // blocking in write() wants them at once (`now`); one that keeps a queue
+    // names the moment its queue has drained enough, and the playback thread
+    // sleeps until then, or until a command wakes it first.
+    virtual std::chrono::steady_clock::time_point nextWriteAt(
+        std::chrono::steady_clock::time_point now) const {
+        return now;
+    }
 
     // Discards what was written but not yet heard, at once, and returns how
     // many frames that was (an estimate where the output cannot tell), so the

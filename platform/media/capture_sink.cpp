@@ -61,8 +61,11 @@ public:
         if (observer)
             observer(index_, samples, frames);
         clock_->wrote(static_cast<std::int64_t>(frames), now);
-        std::this_thread::sleep_until(clock_->whenQueuedAtMost(queueLimit_, now));
         return true;
+    }
+
+    PaceClock::Clock::time_point nextWriteAt(PaceClock::Clock::time_point now) const override {
+        return clock_->whenQueuedAtMost(queueLimit_, now);
     }
 
     std::int64_t drop() override {

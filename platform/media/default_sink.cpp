@@ -29,6 +29,10 @@ public:
     bool write(const std::int16_t* samples, std::size_t frames) override {
         return chosen_->write(samples, frames);
     }
+    std::chrono::steady_clock::time_point nextWriteAt(
+        std::chrono::steady_clock::time_point now) const override {
+        return chosen_->nextWriteAt(now);
+    }
     std::int64_t drop() override { return chosen_->drop(); }
     void pause() override { chosen_->pause(); }
     void resume() override { chosen_->resume(); }

@@ -208,14 +208,26 @@ void Device::playUntilClosed() {
                 std::fill_n(block.begin(), frames * Decoder::channels(), std::int16_t{0});
             const bool written = sink_->write(block.data(), frames);
             positionFrames_ += static_cast<std::int64_t>(frames);
-            if (written)
+            if (written) {
+                waitForOutput();
                 continue;
+            }
         }
         // The end of the file, or an output that failed: the device stays open.
         std::lock_guard lock(mutex_);
         if (mode_ == Mode::Playing)
             mode_ = Mode::Ended;
     }
+}
+
+void Device::waitForOutput() {
+    const auto now = std::chrono::steady_clock::now();
+    const auto wanted = sink_->nextWriteAt(now);
+    if (wanted <= now)
+        return;
+    std::unique_lock lock(mutex_);
+    wake_.wait_until(lock, wanted,
+                     [this] { return closing_ || dropPending_ || mode_ != Mode::Playing; });
 }
 
 }  // namespace media

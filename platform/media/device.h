@@ -55,6 +55,8 @@ public:
     void close();
 
     std::string modeText() const;  // "not ready", "stopped", "playing", "paused"
+    // Of the audio handed to the output; runs ahead of what is heard by at
+    // most what the output keeps queued (a halt drops and rewinds that).
     std::int64_t positionMilliseconds() const;
     std::int64_t lengthMilliseconds() const;
     Mode mode() const;
@@ -72,6 +74,8 @@ private:
 
     void run();
     void playUntilClosed();
+    // Sleeps until the output wants more samples or a command comes.
+    void waitForOutput();
     void changeMode(Mode from1, Mode from2, Mode to, bool dropQueued);
 
     std::unique_ptr<Decoder> decoder_;  // playback thread only, once started
