@@ -1,14 +1,8 @@
 // Folder and file browsing: the folder list leads, the file list follows, and
 // play, next and previous start the selected file.
-
 #include "frmVELMYR.h"
 #include "platform/controls/file_names.h"
 #include "player/Lirovan.h"
-
-namespace {
-// Paths go to the player in the system's 8-bit encoding of file names.
-std::string toPlatform(const QString& text) { return controls::fileNameToBytes(text).toStdString(); }
-}  // namespace
 
 void frmVELMYR::Dir1_Change() { File1->setPath(Dir1->Path()); }
 
@@ -20,7 +14,7 @@ void frmVELMYR::PlaySelectedFile() {
     if (Label6->text() == QLatin1String("  play")) Label6->setText(QStringLiteral("  pause"));
     const QString folder = Dir1->Path();
     const QString name = File1->FileName();
-    Lirovan::PlayFile(toPlatform(folder + u'\\' + name));
+    Lirovan::PlayFile(controls::fileNameToPlatform(folder + u'\\' + name));
 }
 
 void frmVELMYR::Label8_Click() {
@@ -28,7 +22,7 @@ void frmVELMYR::Label8_Click() {
     const short count = File1->ListCount();
     if (index == count - 1) return;
     File1->setListIndex(short(File1->ListIndex() + 1));
-    Lirovan::PlayFile(toPlatform(Dir1->Path() + u'/' + File1->FileName()));
+    Lirovan::PlayFile(controls::fileNameToPlatform(Dir1->Path() + u'/' + File1->FileName()));
 }
 
 void frmVELMYR::Label9_Click() {
@@ -36,5 +30,5 @@ void frmVELMYR::Label9_Click() {
     // With nothing selected (-1) there is no previous entry to step to.
     if (index <= 0) return;
     File1->setListIndex(short(File1->ListIndex() - 1));
-    Lirovan::PlayFile(toPlatform(Dir1->Path() + u'/' + File1->FileName()));
+    Lirovan::PlayFile(controls::fileNameToPlatform(Dir1->Path() + u'/' + File1->FileName()));
 }

@@ -6,21 +6,16 @@
 #include "platform/controls/file_names.h"
 #include "player/Lirovan.h"
 
-namespace {
-std::string toPlatform(const QString& text) { return controls::fileNameToBytes(text).toStdString(); }
-QString fromPlatform(const std::string& text) { return controls::fileNameFromBytes(text); }
-}  // namespace
-
 void frmVELMYR::Form_Load() {
-    const std::string settings = toPlatform(SettingsFile());
+    const std::string settings = controls::fileNameToPlatform(SettingsFile());
     const std::string folder = Lirovan::ReadSetting("velmyr", "path", settings);
-    if (!folder.empty()) Dir1->setPath(fromPlatform(folder));
+    if (!folder.empty()) Dir1->setPath(controls::fileNameFromPlatform(folder));
     RefreshStatusLine(Wording::Long);
 }
 
 void frmVELMYR::Form_Unload(short&) {
-    const std::string folder = toPlatform(Dir1->Path());
-    const std::string settings = toPlatform(SettingsFile());
+    const std::string folder = controls::fileNameToPlatform(Dir1->Path());
+    const std::string settings = controls::fileNameToPlatform(SettingsFile());
     Lirovan::WriteSetting("velmyr", "path", folder, settings);
     Lirovan::StopAll();
     options_.endProgram();

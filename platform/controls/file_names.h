@@ -9,10 +9,15 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
+#include <string>
 
 namespace controls {
 
 QString fileNameFromBytes(QByteArrayView bytes);
 QByteArray fileNameToBytes(QStringView name);
+
+// The same, for the text the player module takes and gives.
+inline std::string fileNameToPlatform(QStringView name) { return fileNameToBytes(name).toStdString(); }
+inline QString fileNameFromPlatform(const std::string& text) { return fileNameFromBytes(text); }
 
 }  // namespace controls

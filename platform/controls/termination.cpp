@@ -42,7 +42,9 @@ TerminationRequests::TerminationRequests() : QObject(QCoreApplication::instance(
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
+    // A kill, Ctrl-C in the starting terminal, or that terminal closing: each
+    // ends the program the same orderly way as a close of the window.
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
 }
 
 }  // namespace controls

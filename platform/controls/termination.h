@@ -1,5 +1,5 @@
-// The request to end the program that arrives as a signal (SIGTERM), turned
-// into a Qt signal on the user-interface thread.
+// The request to end the program that arrives as a signal (SIGTERM, SIGINT,
+// SIGHUP), turned into a Qt signal on the user-interface thread.
 #pragma once
 
 #include <QObject>

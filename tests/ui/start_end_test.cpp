@@ -119,13 +119,13 @@ TEST_F(StartAndEnd, EveryWayOfClosingUnloads) {
         QTest::mouseClick(w->windowHandle(), Qt::LeftButton, {}, QPoint(213, 6));
         EXPECT_EQ(w.endCalls, 1) << "the close label";
     }
-    {
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         Start w(nullptr);
         w->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(w.window.get()));
-        ::raise(SIGTERM);
+        ::raise(signal);
         QTRY_COMPARE_WITH_TIMEOUT(w.endCalls, 1, 10000);
-        EXPECT_FALSE(w.settings().isEmpty()) << "SIGTERM";
+        EXPECT_FALSE(w.settings().isEmpty()) << "signal " << signal;
     }
 }
 
