@@ -118,28 +118,58 @@ e2e_start_desktop() {
     export PULSE_RUNTIME_PATH=$work/pulse PULSE_SERVER=unix:$work/pulse/native
     export PULSE_CLIENTCONFIG=$work/pulse/client.conf PULSE_COOKIE=$work/pulse/cookie
     printf 'autospawn = no\n' >"$PULSE_CLIENTCONFIG"
+    start_sound_server || return 1
+    start_recorder || return 1
+    xdotool mousemove 0 0
+}
+
+# Starts the private sound server on its socket in $PULSE_RUNTIME_PATH; sets
+# sound_pid. Started again after a test ended it, it takes the same socket
+# (PulseAudio removes the stale one) and the same null sink.
+start_sound_server() {
     # As root PulseAudio warns but runs; -n skips the system's default script,
     # so the null sink is the only sink and nothing reaches real hardware.
     DISPLAY= pulseaudio -n --daemonize=no --use-pid-file=no --exit-idle-time=-1 --disallow-exit \
         --disable-shm=yes --log-target=stderr \
         -L "module-null-sink sink_name=$sink rate=44100 channels=2" \
         -L "module-native-protocol-unix socket=$work/pulse/native auth-anonymous=1" \
-        >"$work/pulse.log" 2>&1 &
-    started_pids+=($!)
+        >>"$work/pulse.log" 2>&1 &
+    sound_pid=$!
+    started_pids+=($sound_pid)
     if ! wait_for 20 pactl info; then
         echo "e2e: PulseAudio did not start (see $work/pulse.log)" >&2; return 1
     fi
     pactl set-default-sink "$sink"
+}
 
-    recording=$work/recording.raw
+# Records the null sink's monitor into a new file, which `listen` reads from
+# then on; sets recording and recorder_pid. The recorder ends with the server.
+recordings=0
+start_recorder() {
+    recordings=$((recordings + 1))
+    recording=$work/recording$recordings.raw
     parec -d "$sink.monitor" --raw --format=s16le --rate=44100 --channels=2 --latency-msec=20 \
-        >"$recording" 2>"$work/parec.log" &
-    started_pids+=($!)
+        >"$recording" 2>>"$work/parec.log" &
+    recorder_pid=$!
+    started_pids+=($recorder_pid)
     # The monitor takes a moment before its stream flows.
     if ! wait_for 20 sh -c "[ \$(stat -c %s '$recording') -gt 44100 ]"; then
         echo "e2e: the recorder of $sink.monitor does not run (see $work/parec.log)" >&2; return 1
     fi
-    xdotool mousemove 0 0
+}
+
+# After a test that stopped or ended the sound server: the next test finds it
+# running, with a recorder.
+restore_sound_server() {
+    kill -CONT "$sound_pid" 2>/dev/null
+    if ! alive "$sound_pid"; then
+        wait "$sound_pid" 2>/dev/null
+        start_sound_server || return 1
+    fi
+    if ! alive "$recorder_pid"; then
+        wait "$recorder_pid" 2>/dev/null
+        start_recorder || return 1
+    fi
 }
 
 # Folders of MP3 files for the tests, each file a tone of its own:
@@ -389,6 +419,7 @@ run_one() {
     xdotool mousemove 0 0
     "test_$name" || test_failed=1
     stop_player
+    restore_sound_server || test_failed=1
     if [ $test_failed = 0 ]; then
         echo "PASS $name"
         passed=$((passed + 1))

@@ -356,3 +356,214 @@ test_scale_two() {
         fi
     done
 }
+
+# ---------------------------------------------------------------- the sound server fails
+# The player's output goes to the sound server from a playback thread; the
+# window's handlers only post commands. Whatever the server does, the window
+# must go on answering, and a server that comes back must be used again by the
+# next file, without a restart of the player.
+
+now_ms() { date +%s%3N; }
+
+# Takes screenshots until the command in the remaining arguments holds on the
+# latest one, for up to $1 seconds; sets took_ms, the time from the call until
+# it held.
+until_seen() {
+    local limit=$1; shift
+    local start deadline
+    start=$(now_ms)
+    deadline=$((SECONDS + limit))
+    while :; do
+        if shoot seen && "$@"; then took_ms=$(($(now_ms) - start)); return 0; fi
+        if [ $SECONDS -ge $deadline ]; then took_ms=$(($(now_ms) - start)); return 1; fi
+        sleep 0.1
+    done
+}
+label_is() { [ "$(label_text_colour "$1")" = "$2" ]; }
+label_width_is() { control_region "$1" $navy 12; [ "$px_bw" = "$2" ]; }
+label_width_below() { control_region "$1" $navy 12; holds "$px_bw > 0 && $px_bw < $2"; }
+
+# The widths of the captions as the window shows them at rest: pause_width
+# ("  pause"), play_width ("  play"), mute_width (" m"), status_long (the long
+# wording of the status line).
+measure_captions() {
+    pointer_to 205 100
+    until_seen 10 label_is Label4 grey || { fail "no label at rest on the bare surface"; return 1; }
+    control_region Label6 $navy 12; pause_width=$px_bw
+    control_region Label4 $navy 12; mute_width=$px_bw
+    control_region Label10 $navy 12; status_long=$px_bw
+}
+
+# Hover and captions answer within a generous limit; logs how long each took.
+# Given "hover", only the hover.
+#   expect_window_answers WHAT [hover]
+expect_window_answers() {
+    local what=$1 only=${2:-} hover pause resume mute unmute
+    timeout 5 xprop -id "$win" WM_NAME >/dev/null || fail "$what: the window's properties do not answer"
+    player_running || { fail "$what: the player ended"; return 1; }
+    # Over the mute label: it lights and the status line takes its short wording.
+    pointer_to $(centre Label4)
+    if until_seen 10 eval 'label_is Label4 white && label_width_below Label10 $status_long'; then
+        hover=$took_ms
+    else
+        fail "$what: the mute label did not light, or the status line kept its wording, within 10 s"
+        return 1
+    fi
+    pointer_to 205 100
+    until_seen 10 label_is Label4 grey || fail "$what: the mute label stayed lit on the bare surface"
+    if [ "$only" = hover ]; then
+        e2e_log "$what: seen after hover $hover ms"
+        return 0
+    fi
+    pointer_to $(centre Label6)
+    xdotool click 1
+    until_seen 10 label_width_below Label6 $pause_width && pause=$took_ms ||
+        fail "$what: the pause label did not turn to \"  play\" within 10 s"
+    xdotool click 1
+    until_seen 10 label_width_is Label6 $pause_width && resume=$took_ms ||
+        fail "$what: the pause label did not turn back to \"  pause\" within 10 s"
+    pointer_to $(centre Label4)
+    xdotool click 1
+    until_seen 10 eval '! label_width_is Label4 $mute_width' && mute=$took_ms ||
+        fail "$what: the mute label did not turn to \" un\" within 10 s"
+    xdotool click 1
+    until_seen 10 label_width_is Label4 $mute_width && unmute=$took_ms ||
+        fail "$what: the mute label did not turn back to \" m\" within 10 s"
+    pointer_to 205 100
+    e2e_log "$what: seen after hover ${hover:-?} ms, pause ${pause:-?} ms, resume ${resume:-?} ms," \
+        "mute ${mute:-?} ms, unmute ${unmute:-?} ms (a screenshot takes part of that)"
+}
+
+# CPU seconds the player has used so far (user and system).
+player_cpu_seconds() {
+    sed -E 's/.*\) //' "/proc/$player_pid/stat" | awk -v hz="$(getconf CLK_TCK)" '{ printf "%.2f", ($12 + $13) / hz }'
+}
+
+# Over $1 seconds the player keeps to a small share of one core: nothing spins
+# on a failed or stuck output. Logs the share.
+#   expect_player_idle SECONDS WHAT
+expect_player_idle() {
+    local seconds=$1 what=$2 before after share
+    before=$(player_cpu_seconds)
+    sleep "$seconds"
+    after=$(player_cpu_seconds)
+    share=$(awk "BEGIN { printf \"%.2f\", ($after - $before) / $seconds }")
+    e2e_log "$what: the player used ${share} of a core for ${seconds} s"
+    holds "$share <= 0.3" || fail "$what: the player used ${share} of a core for ${seconds} s (a spinning thread?)"
+}
+
+# A file plays; the server ends by signal $1; the window answers, a file
+# played meanwhile is not heard anywhere and stops nothing; the server comes
+# back on the same socket and the next file played is heard.
+#   sound_server_goes SIGNAL [paused]
+sound_server_goes() {
+    local signal=$1 when=${2:-playing} start
+    start_player --folder "$music" || return 1
+    measure_captions || return 1
+    start=$(now_ms)
+    double_click_at $first_file
+    await sound 5 && e2e_log "server running: a1250.mp3 heard $(($(now_ms) - start)) ms after the double-click"
+    listen 0.6 playing
+    expect_tone 1250 "before the server ends"
+    [ "$signal" = KILL ] && expect_window_answers "server running (for comparison)"
+    if [ "$when" = paused ]; then
+        click_control Label6
+        await silence 3
+    fi
+
+    disown "$sound_pid" "$recorder_pid" 2>/dev/null  # no job notice of their end
+    kill -"$signal" "$sound_pid"
+    wait_for 10 sh -c "! kill -0 $sound_pid" || { fail "the sound server did not end on SIG$signal"; return 1; }
+    e2e_log "sound server ended by SIG$signal"
+    sleep 1
+    player_running || { fail "the player ended with the sound server"; return 1; }
+    if [ "$when" = paused ]; then
+        # Resumed into the output that is gone: the file ends there.
+        click_control Label6
+    fi
+    expect_window_answers "server gone"
+
+    # Played with no server: the next file of the list, into no output.
+    click_control Label8
+    double_click_at $first_file
+    click_control Label8
+    expect_window_answers "server gone, after playing on" hover
+    expect_player_idle 3 "server gone, a file playing into no output"
+
+    start_sound_server || { fail "the sound server did not start again"; return 1; }
+    start_recorder || { fail "the recorder did not start again"; return 1; }
+    start=$(now_ms)
+    click_control Label5
+    if await 1600 10; then
+        e2e_log "server back: b1600.mp3 heard $(($(now_ms) - start)) ms after the click on play"
+    fi
+    listen 0.8 server_back
+    expect_tone 1600 "play after the server came back"
+    player_running || fail "the player ended"
+}
+
+e2e_test sound_server_killed
+test_sound_server_killed() { sound_server_goes KILL; }
+
+# The same with a clean end of the server, and a file paused when it ends.
+e2e_test sound_server_terminated
+test_sound_server_terminated() { sound_server_goes TERM paused; }
+
+# The server stops (SIGSTOP) while a file plays: the playback thread blocks in
+# the output, the window must not. After SIGCONT the next file is heard. A
+# close while the server is stopped ends the program at once, settings written.
+e2e_test sound_server_stalled
+test_sound_server_stalled() {
+    local start
+    start_player --folder "$music" || return 1
+    measure_captions || return 1
+    double_click_at $first_file
+    await sound 5
+    listen 0.6 playing
+    expect_tone 1250 "before the server stops"
+
+    kill -STOP "$sound_pid"
+    sleep 1
+    expect_window_answers "server stopped"
+    expect_player_idle 3 "server stopped"
+    # Stop, then another file: both commands return while the output is stuck.
+    # The double-click's handler turns the pause label back from "  play".
+    click_control Label7
+    click_control Label6
+    until_seen 10 label_width_below Label6 $pause_width || fail "server stopped: pause after stop did not turn its label"
+    pointer_to 60 70
+    xdotool click --repeat 2 --delay 120 1
+    if until_seen 10 label_width_is Label6 $pause_width; then
+        e2e_log "server stopped: a double-click on a file answered (pause label turned back) after $took_ms ms"
+    else
+        fail "server stopped: the pause label did not turn back to \"  pause\" within 10 s of a double-click on a file"
+    fi
+    click_control Label8
+    expect_window_answers "server stopped, after stop, double-click and next" hover
+
+    kill -CONT "$sound_pid"
+    start=$(now_ms)
+    await 1600 10 && e2e_log "server going again: b1600.mp3, played while it was stopped, heard after $(($(now_ms) - start)) ms"
+    start=$(now_ms)
+    click_control Label9
+    if await 1250 10; then
+        e2e_log "server going again: a1250.mp3 heard $(($(now_ms) - start)) ms after the click on previous"
+    fi
+    listen 0.8 server_going_again
+    expect_tone 1250 "previous after the server went on again"
+
+    kill -STOP "$sound_pid"
+    sleep 1
+    pointer_to $(centre Label3)
+    start=$(now_ms)
+    xdotool click 1
+    if wait_player_exit 10; then
+        e2e_log "server stopped: the player ended $(($(now_ms) - start)) ms after the click on close"
+        [ "$player_status" = 0 ] || fail "the player ended with status $player_status"
+    else
+        fail "the player did not end within 10 s of a click on close while the server was stopped"
+    fi
+    kill -CONT "$sound_pid"
+    grep -Eqx "path *= *$music" "$app_dir/velmyr.ini" 2>/dev/null ||
+        fail "the settings file does not hold path=$music: $(tr '\n' '|' <"$app_dir/velmyr.ini" 2>/dev/null)"
+}
