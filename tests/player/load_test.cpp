@@ -91,9 +91,13 @@ TEST_F(PlayerLoad, PlayFileOverAndOverReleasesEveryFileItReplaces) {
     const auto end = processUsage();
     EXPECT_EQ(end.threads, start.threads);
     EXPECT_EQ(end.descriptors, start.descriptors);
+    std::size_t recordedBytes = 0;
+    for (std::size_t i = 0; i < hub_.sinkCount(); ++i)
+        recordedBytes += hub_.record(i).samples.capacity() * sizeof(std::int16_t);
     report("PlayFile", start, peak, end,
            ", " + std::to_string(std::chrono::duration<double, std::micro>(perCall).count()) +
-               " us per call");
+               " us per call; the capture outputs hold " +
+               std::to_string(recordedBytes / 1024) + " KiB of samples");
 }
 
 TEST_F(PlayerLoad, PauseAndResumeOverAndOverHoldNothingMore) {

@@ -173,8 +173,11 @@ TEST_P(StuckAt, CommandsReturnAtOnceAndTheNextFileIsHeard) {
     ASSERT_EQ(send(openCommand(fixture("tone440.mp3"))), MCIERR_NONE);
     ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
     if (where != Hang::Open && where != Hang::Write) {
-        ASSERT_TRUE(heardAtLeast(kRate / 10));
-        send(where == Hang::Close ? "close lirovan" : "pause lirovan");
+        // A new device halts its output when it gets there before the play
+        // command: that pause may be the one that hangs.
+        ASSERT_TRUE(eventually([&] { return gate_->reached() > 0 || heard() >= kRate / 10; }));
+        if (gate_->reached() == 0)
+            send(where == Hang::Close ? "close lirovan" : "pause lirovan");
     }
     ASSERT_TRUE(eventually([&] { return gate_->reached() > 0; }));
 
@@ -342,16 +345,21 @@ protected:
     }
 };
 
-TEST_F(ChangedWhilePlaying, TruncatedToNothingItEndsWhereItWas) {
+TEST_F(ChangedWhilePlaying, TruncatedBehindThePositionItEndsWhereItWas) {
     TempDir dir;
-    const auto path = dir.copy("tone440.mp3", "cut.mp3");
-    playFile(path);
-    ASSERT_TRUE(heardAtLeast(kRate / 4));
-    const auto heardBefore = heard();
-    ASSERT_EQ(::truncate(path.c_str(), 0), 0);
-    ASSERT_TRUE(ended());
-    // Only the little decoded ahead of the cut is heard after it.
-    EXPECT_LT(heard(), heardBefore + kRate);
+    // To nothing, and to about 0.1 s of audio, cut mid-frame.
+    const off_t cuts[] = {0, 2001};
+    for (std::size_t i = 0; i < std::size(cuts); ++i) {
+        const auto path = dir.copy("tone440.mp3", "cut" + std::to_string(i) + ".mp3");
+        playFile(path);
+        ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(i) >= kRate / 4; }, kPatience));
+        const auto heardBefore = hub_.frames(i);
+        ASSERT_EQ(::truncate(path.c_str(), cuts[i]), 0);
+        ASSERT_TRUE(ended()) << cuts[i];
+        // Only the little decoded ahead of the cut is heard after it.
+        EXPECT_LT(hub_.frames(i), heardBefore + kRate) << cuts[i];
+        EXPECT_NEAR(media::toneFrequency(hub_.record(i).samples, 2, kRate, 0, kRate / 5), 440, 3);
+    }
     commandsStillWorkAndTheNextFilePlays();
 }
 
