@@ -1,0 +1,125 @@
+// Outputs for window tests that drive real playback: capture outputs, wrapped
+// so the test can count how many are alive (made for an opened device and not
+// yet released), and ask whether a device is open under the player's alias.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+#include "platform/media/audio_sink.h"
+#include "platform/media/capture_sink.h"
+#include "platform/media/mci.h"
+#include "platform/media/media_layer.h"
+
+namespace velmyr_test {
+
+class OutputWatch {
+public:
+    explicit OutputWatch(media::CaptureOptions options = {})
+        : hub_(options), counts_(std::make_shared<Counts>()) {
+        media::setSinkFactory([counts = counts_, make = hub_.factory()] {
+            return std::make_unique<Counted>(counts, make());
+        });
+    }
+    ~OutputWatch() {
+        mciSendStringA("close all", nullptr, 0, nullptr);
+        waitForLive([](int live) { return live == 0; }, std::chrono::seconds(10));
+        media::setSinkFactory({});
+    }
+    OutputWatch(const OutputWatch&) = delete;
+    OutputWatch& operator=(const OutputWatch&) = delete;
+
+    const media::CaptureHub& hub() const { return hub_; }
+
+    // Outputs made and not yet closed, whether or not they were opened yet.
+    int live() const {
+        std::lock_guard lock(counts_->mutex);
+        return counts_->made - counts_->closed;
+    }
+    int made() const {
+        std::lock_guard lock(counts_->mutex);
+        return counts_->made;
+    }
+
+    bool waitForLive(const std::function<bool(int)>& wanted, std::chrono::milliseconds timeout) const {
+        std::unique_lock lock(counts_->mutex);
+        return counts_->changed.wait_for(lock, timeout,
+                                         [&] { return wanted(counts_->made - counts_->closed); });
+    }
+
+    // Whether the media layer has a device under the alias "lirovan". Not
+    // seen by a command observer's test as one of the player's commands: tests
+    // that record commands filter "status" out.
+    static bool aliasOpen() {
+        char reply[32];
+        return mciSendStringA("status lirovan mode", reply, sizeof reply, nullptr) == MCIERR_NONE;
+    }
+
+    // Every device holds its output until it is closed, and a closed one
+    // releases it soon: waits until the live outputs are exactly the device
+    // under the alias, if any. False when that did not come about in time.
+    bool settlesToOneOutputPerOpenDevice(std::chrono::milliseconds timeout) const {
+        // Only the test's thread sends commands, so the wanted count holds
+        // still while the outputs of closed devices go.
+        const int wanted = aliasOpen() ? 1 : 0;
+        return waitForLive([wanted](int live) { return live == wanted; }, timeout);
+    }
+
+private:
+    struct Counts {
+        std::mutex mutex;
+        std::condition_variable changed;
+        int made = 0;
+        int closed = 0;
+    };
+
+    class Counted final : public media::AudioSink {
+    public:
+        Counted(std::shared_ptr<Counts> counts, std::unique_ptr<media::AudioSink> inner)
+            : counts_(std::move(counts)), inner_(std::move(inner)) {
+            std::lock_guard lock(counts_->mutex);
+            ++counts_->made;
+        }
+        // A device that was never closed still gives its output back.
+        ~Counted() override {
+            if (!closed_) countClosed();
+        }
+        bool open(long rate, int channels) override { return inner_->open(rate, channels); }
+        bool write(const std::int16_t* samples, std::size_t frames) override {
+            return inner_->write(samples, frames);
+        }
+        std::chrono::steady_clock::time_point nextWriteAt(
+            std::chrono::steady_clock::time_point now) const override {
+            return inner_->nextWriteAt(now);
+        }
+        std::int64_t drop() override { return inner_->drop(); }
+        void pause() override { inner_->pause(); }
+        void resume() override { inner_->resume(); }
+        void close() override {
+            inner_->close();
+            closed_ = true;
+            countClosed();
+        }
+
+    private:
+        void countClosed() {
+            {
+                std::lock_guard lock(counts_->mutex);
+                ++counts_->closed;
+            }
+            counts_->changed.notify_all();
+        }
+
+        std::shared_ptr<Counts> counts_;
+        std::unique_ptr<media::AudioSink> inner_;
+        bool closed_ = false;
+    };
+
+    media::CaptureHub hub_;
+    std::shared_ptr<Counts> counts_;
+};
+
+}  // namespace velmyr_test
