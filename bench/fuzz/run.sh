@@ -54,7 +54,9 @@ for t in "${targets[@]}"; do
     log="$art/log.txt"
     start=$(date +%s.%N)
     # The corpus folder is named absolutely: the command target works in a folder of its own.
-    "$root/$build/tests/fuzz/velmyr_fuzz_$t" "$corpus" \
+    dict=()
+    [ -f "tests/fuzz/$t.dict" ] && dict=(-dict="$root/tests/fuzz/$t.dict")
+    "$root/$build/tests/fuzz/velmyr_fuzz_$t" "$corpus" "${dict[@]}" \
         -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len="${max_len[$t]}" \
         -print_final_stats=1 -artifact_prefix="$art/" >"$log" 2>&1
     rc=$?

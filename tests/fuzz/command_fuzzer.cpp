@@ -1,7 +1,8 @@
 // Any bytes as media command texts, against a small table of open devices.
 //
-// Input: the first byte picks the reply buffer handed to the entry point; the
-// rest is split at '\n' into at most kMaxCommands command texts, sent in
+// Input: the first byte picks the reply buffer handed to the entry point and
+// whether files are opened by their short names, as the player does; the rest
+// is split at '\n' into at most kMaxCommands command texts, sent in
 // order. Each text is also given whole (NULs included) to the parser.
 // After every input the table is put back as it was: what the input opened is
 // closed, and a base device the input touched is closed and opened anew, so
@@ -25,6 +26,7 @@
 #include "platform/media/file_names.h"
 #include "platform/media/mci.h"
 #include "platform/media/media_layer.h"
+#include "platform/media/shortpath.h"
 
 namespace {
 
@@ -131,27 +133,52 @@ void checkParsed(std::string_view text, const media::Command& c) {
 }
 
 // Where an open command's file lies, when it is in the scratch folder.
+std::string realPath(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real)
+        return {};
+    const std::string resolved(real);
+    ::free(real);
+    return resolved;
+}
+
 bool opensInsideScratch(const std::string& element) {
     const auto found = media::findFile(element);
     if (!found)
         return true;  // fails at once with "file not found"
-    char* real = ::realpath(found->c_str(), nullptr);
-    if (!real)
-        return false;
-    const std::string resolved(real);
-    ::free(real);
-    return resolved.rfind(fuzz::scratchFolder() + "/", 0) == 0;
+    return realPath(*found).rfind(fuzz::scratchFolder() + "/", 0) == 0;
+}
+
+// The open command the player sends: the file's short name in place of the
+// name given. The buffer is small, so longer names get a made-up short name,
+// which must lead back to the same file.
+std::string withShortName(const std::string& text, const media::Command& open) {
+    char shortName[12];
+    const unsigned long length = GetShortPathNameA(open.element.c_str(), shortName, sizeof shortName);
+    const auto found = media::findFile(open.element);
+    if (!found) {
+        FUZZ_CHECK(length == 0, "short name for a missing file: " + open.element);
+        return text;
+    }
+    FUZZ_CHECK(length > 0 && length < sizeof shortName && std::strlen(shortName) == length,
+               "no short name for " + open.element);
+    const auto back = media::findFile(shortName);
+    FUZZ_CHECK(back && realPath(*back) == realPath(*found),
+               open.element + " -> " + std::string(shortName));
+    return "open " + std::string(shortName) + " type mpegvideo alias " + open.alias;
 }
 
 struct ReplyBuffer {
     bool present = true;
     unsigned length = 0;
+    bool shortNames = false;
 };
 
 ReplyBuffer replyBufferFor(std::uint8_t selector) {
     static constexpr unsigned kLengths[] = {0, 1, 2, 7, 8, 16, 128, 4096};
     ReplyBuffer r;
     r.present = (selector & 0x80) == 0;
+    r.shortNames = (selector & 0x40) != 0;
     r.length = kLengths[selector & 7];
     return r;
 }
@@ -175,10 +202,14 @@ void runCommand(std::string_view bytes, const ReplyBuffer& replyShape, InputEffe
     checkParsed(bytes, media::parseCommand(bytes));
 
     // The entry point takes a C string: it ends at the first NUL.
-    const std::string text(bytes.substr(0, bytes.find('\0')));
+    std::string text(bytes.substr(0, bytes.find('\0')));
     const media::Command c = media::parseCommand(text);
-    if (c.error == MCIERR_NONE && c.verb == media::Verb::Open && !opensInsideScratch(c.element))
-        return;  // not a file of ours: no reason to decode the machine's files
+    if (c.error == MCIERR_NONE && c.verb == media::Verb::Open) {
+        if (!opensInsideScratch(c.element))
+            return;  // not a file of ours: no reason to decode the machine's files
+        if (replyShape.shortNames)
+            text = withShortName(text, c);
+    }
 
     constexpr unsigned kGuard = 16;
     std::vector<char> buffer(replyShape.length + kGuard, '\x5a');

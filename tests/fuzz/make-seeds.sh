@@ -71,6 +71,7 @@ seed bad-words '\x02set b1 audio all maybe\nstatus b1 volume\nplay\nplay b1 b2\n
 seed short-replies '\x01status b1 mode\nstatus b2 position\nstatus lirovan length'
 seed no-reply-buffer '\x86status b1 mode'
 seed nul-inside '\x06play b1\x00 extra\nstatus b1\x00 mode'
+seed short-names '\x46open sub\\d.mp3 type mpegvideo alias s\nplay s\nopen b c.mp3 type mpegvideo alias t\nstatus t mode\nclose s\nclose t'
 seed type-twice '\x06open a type mpegvideo.mp3 type mpegvideo alias t\nclose t'
 
 # --- settings: a request line (name byte, value), then the file -------------
