@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test: the unit and
 # widget tests, the media-layer tests under ThreadSanitizer and under
-# AddressSanitizer+UBSan, and the end-to-end tests against a real X server and
-# sound server.
+# AddressSanitizer+UBSan, the fuzz targets for a short while, and the
+# end-to-end tests against a real X server and sound server.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
@@ -25,6 +25,14 @@ for san in TSAN ASAN; do
     UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
         ctest --test-dir "$dir" --output-on-failure -j"$jobs" || status=1
 done
+
+# Fuzzing: the seed corpora replayed, then each target for about 30 s; a
+# crash, leak, hang or sanitizer report fails the run.
+cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DVELMYR_FUZZ=ON >/dev/null
+cmake --build build-fuzz -j"$jobs"
+ctest --test-dir build-fuzz --output-on-failure || status=1
+bench/fuzz/run.sh "${VELMYR_FUZZ_SECONDS:-30}" || status=1
 
 if [ -x tests/e2e/run.sh ]; then
     tests/e2e/run.sh build || status=1
