@@ -46,7 +46,8 @@ public:
     virtual void resume() = 0;
 
     // Releases the output. Whatever was still queued may be lost. Called at
-    // most once; no other method follows it.
+    // most once, also on a sink that was never opened; no other method
+    // follows it.
     virtual void close() = 0;
 };
 

@@ -26,9 +26,15 @@ void OutputHandover::released() {
     changed_.notify_all();
 }
 
-void OutputHandover::waitUntilReleased(std::chrono::milliseconds limit) {
+void OutputHandover::waitUntilReleased(std::chrono::milliseconds limit,
+                                       const std::atomic<bool>& cancelled) {
     std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, limit, [this] { return closing_ <= 0; });
+    changed_.wait_for(lock, limit, [&] { return closing_ <= 0 || cancelled.load(); });
+}
+
+void OutputHandover::wakeWaiters() {
+    { std::lock_guard lock(mutex_); }
+    changed_.notify_all();
 }
 
 Device::Device(std::unique_ptr<Decoder> decoder, std::unique_ptr<AudioSink> sink,
@@ -87,8 +93,10 @@ void Device::close() {
         holdsOutput_ = output_ == Output::Ready;
         if (holdsOutput_)
             handover_->closing();
+        closeRequested_ = true;
     }
     wake_.notify_all();
+    handover_->wakeWaiters();
 }
 
 Device::Mode Device::mode() const {
@@ -131,8 +139,9 @@ void Device::abandon() {
 }
 
 void Device::run() {
-    handover_->waitUntilReleased(kHandoverLimit);
-    const bool ready = sink_->open(rate_, Decoder::channels());
+    handover_->waitUntilReleased(kHandoverLimit, closeRequested_);
+    // A file skipped past while waiting never opens an output.
+    const bool ready = !closeRequested_ && sink_->open(rate_, Decoder::channels());
     {
         std::lock_guard lock(mutex_);
         output_ = ready ? Output::Ready : Output::Failed;

@@ -23,7 +23,9 @@ class OutputHandover {
 public:
     void closing();
     void released();
-    void waitUntilReleased(std::chrono::milliseconds limit);
+    // Returns early when `cancelled` turns true and wakeWaiters() is called.
+    void waitUntilReleased(std::chrono::milliseconds limit, const std::atomic<bool>& cancelled);
+    void wakeWaiters();
 
 private:
     std::mutex mutex_;
@@ -92,6 +94,8 @@ private:
     bool muted_ = false;
     bool dropPending_ = false;
     bool closing_ = false;
+    // closing_ as seen from the handover wait, which must not take mutex_.
+    std::atomic<bool> closeRequested_{false};
     bool holdsOutput_ = false;  // closed with its output open: others wait for it
     bool finished_ = false;
 

@@ -245,6 +245,23 @@ TEST_F(StuckOutput, FilesPlayedWhileEveryOutputHangsEndOnceItAnswersAgain) {
     EXPECT_TRUE(eventually([&] { return processUsage().threads == start.threads + 1; }));
 }
 
+TEST_F(StuckOutput, FilesSkippedPastWhileAnOutputHangsNeverOpenTheirs) {
+    outputsHang(Hang::Write, 1);
+    playFileTimed(fixture("tone440.mp3"));
+    ASSERT_TRUE(eventually([&] { return gate_->reached() == 1; }));
+    // Each of these waits for the stuck output to let go of the device and
+    // is closed by the next long before that wait runs out.
+    for (const char* tone : {"tone660.mp3", "tone880.mp3", "tone440.mp3"})
+        playFileTimed(fixture(tone));
+    ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(3) >= kRate / 2; }, kPatience));
+    EXPECT_LT(slowest_, kAtOnce);
+    for (std::size_t skipped : {1, 2}) {
+        const auto record = hub_.record(skipped);
+        EXPECT_FALSE(record.opened) << "output " << skipped;
+        EXPECT_TRUE(record.closed) << "output " << skipped;
+    }
+}
+
 // An output whose sound server went away while `up` is false: writes are
 // refused and no new output opens until it is back.
 class ServerSink final : public media::AudioSink {
