@@ -1,6 +1,6 @@
 // Any bytes as an ".mp3" file: opened through the command entry point, played
-// into a capture output that takes samples as fast as they come, paused and
-// resumed once, its status asked, and closed. Every input starts and ends
+// into a capture output that takes samples as fast as they come (muted, or
+// paused, resumed, stopped and played on), its status asked, and closed. Every input starts and ends
 // with no device open and no playback thread left.
 #include <chrono>
 #include <cstdint>
@@ -74,13 +74,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     FUZZ_CHECK(command("status fz mode") == "stopped", "fresh device not stopped");
     FUZZ_CHECK(isNumber(command("status fz length")), "length");
-    command("play fz");
-    command("pause fz");
-    const std::string paused = command("status fz mode");
-    // The file may have ended already: a pause then changes nothing.
-    FUZZ_CHECK(paused == "paused" || paused == "stopped" || paused == "not ready",
-               "after pause: " + paused);
-    command("resume fz");
+    // Inputs of odd length play muted from the start; the others are paused,
+    // resumed, stopped and played on.
+    const bool muted = size % 2 == 1;
+    if (muted) {
+        command("set fz audio all off");
+        command("play fz");
+    } else {
+        command("play fz");
+        command("pause fz");
+        const std::string paused = command("status fz mode");
+        // The file may have ended already: a pause then changes nothing.
+        FUZZ_CHECK(paused == "paused" || paused == "stopped" || paused == "not ready",
+                   "after pause: " + paused);
+        command("resume fz");
+        command("stop fz");
+        command("play fz");
+    }
 
     const bool ended = within(kPatience, [&] {
         return command("status fz mode") != "playing" || hub.frames(0) > kFrameCap;
@@ -98,5 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(!record.opened || record.closed, "output left open");
     FUZZ_CHECK(!record.opened || record.channels == 2, "channels");
     FUZZ_CHECK(record.samples.size() % 2 == 0, "odd sample count");
+    if (muted)
+        FUZZ_CHECK(media::peakLevel(record.samples, 2, 0, record.frames()) == 0,
+                   "sound while muted");
     return 0;
 }
