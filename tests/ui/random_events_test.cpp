@@ -1,7 +1,8 @@
 // Thousands of seeded random pointer events over every part of the window, as
 // the window system delivers them, against a folder of playable, cut, broken
-// and empty MP3 files, with real playback into capture outputs. After every
-// event the window's state must still be one it can be in.
+// and empty MP3 files, with real playback into capture outputs; now and then
+// the folders change under the window. After every event the window's state
+// must still be one it can be in.
 //
 // VELMYR_RANDOM_SEED and VELMYR_RANDOM_EVENTS override the seed and the count.
 #include <QDir>
@@ -59,7 +60,7 @@ protected:
         writeFile(r + "/a/text.mp3", "not audio at all\n");
 
         folders = {r, r + "/a", r + "/a/sub", r + "/b", r + "/b/c", r + "/empty",
-                   r + "/missing", r + "/a/notes.txt"};
+                   r + "/b.moved", r + "/missing", r + "/a/notes.txt"};
         w->Dir1->setPath(r + "/a");
         ASSERT_TRUE(w.show());
         // A right click on a list's scroll bar opens its menu and waits in it
@@ -188,7 +189,7 @@ protected:
             const QString folder = folders[size_t(pick(int(folders.size())))];
             w->Dir1->setPath(folder);
             what << "folder set to " << folder.mid(root.path().size()).toStdString();
-        } else if (kind < 99) {
+        } else if (kind < 98) {
             // The pointer goes and comes back, so the window ends where it was.
             const QPoint before = w->pos();
             const QPoint pressAt = inside(w->Label1);
@@ -211,6 +212,8 @@ protected:
                  << steps << " steps and back";
             if (w->pos() != before)
                 broken = "the window did not come back to " + describe(before) + ": " + describe(w->pos());
+        } else if (kind < 99) {
+            what << changeTheFolders();
         } else {
             const QPoint p(pick(w->width()), pick(w->height()));
             if (!w->Label3->geometry().contains(p)) {
@@ -228,6 +231,47 @@ protected:
         }
         QCoreApplication::processEvents();
         return what.str();
+    }
+
+    // Something else changes the folders under the window: a folder renamed
+    // or deleted, a file deleted, cut short or written anew, perhaps while it
+    // plays.
+    std::string changeTheFolders() {
+        const QString r = root.path();
+        const QString fixtures = QStringLiteral(VELMYR_FIXTURES_DIR);
+        QDir dir(r);
+        switch (pick(4)) {
+        case 0:
+            if (dir.exists("b")) {
+                dir.rename("b", "b.moved");
+                return "folder b renamed";
+            }
+            dir.rename("b.moved", "b");
+            return "folder b back";
+        case 1:
+            if (dir.exists("b/c")) {
+                QDir(r + "/b/c").removeRecursively();
+                return "folder b/c deleted";
+            }
+            dir.mkpath("b/c");
+            QFile::copy(fixtures + "/tone440.mp3", r + "/b/c/tone440.mp3");
+            return "folder b/c made anew";
+        case 2:
+            if (QFile::remove(r + "/a/tone660.mp3")) return "file a/tone660.mp3 deleted";
+            QFile::copy(fixtures + "/tone660.mp3", r + "/a/tone660.mp3");
+            return "file a/tone660.mp3 made anew";
+        default: {
+            QFile file(r + "/a/tone880.mp3");
+            if (file.size() > 10000) {
+                file.resize(10000);
+                return "file a/tone880.mp3 cut short";
+            }
+            QFile original(fixtures + "/tone880.mp3");
+            if (original.open(QIODevice::ReadOnly) && file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                file.write(original.readAll());
+            return "file a/tone880.mp3 written anew";
+        }
+        }
     }
 
     // What must hold after every event; empty when it does.
