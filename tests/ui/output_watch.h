@@ -50,9 +50,8 @@ public:
                                          [&] { return wanted(counts_->made - counts_->closed); });
     }
 
-    // Whether the media layer has a device under the alias "lirovan". Not
-    // seen by a command observer's test as one of the player's commands: tests
-    // that record commands filter "status" out.
+    // Whether the media layer has a device under the alias "lirovan". It asks
+    // with a "status" command, which a command observer sees like any other.
     static bool aliasOpen() {
         char reply[32];
         return mciSendStringA("status lirovan mode", reply, sizeof reply, nullptr) == MCIERR_NONE;
