@@ -118,6 +118,8 @@ std::optional<std::string> resolveLinks(const std::string& path) {
 }
 
 bool replaceFileAtomically(const std::string& path, const std::string& text) {
+    // A file this size could not be read back: every setting in it would be lost.
+    if (text.size() > kMaxSettingsFileSize) return false;
     struct stat old {};
     const bool oldExists = ::lstat(path.c_str(), &old) == 0;
     if (oldExists && (!S_ISREG(old.st_mode) || ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0))

@@ -33,7 +33,7 @@ std::optional<std::string> resolveLinks(const std::string& path);
 // same folder, flushed to disk, then renamed over the old one, with the old
 // file's permission bits and, where allowed, its owner. On failure the old file
 // is left as it was and the new one removed. Refuses to replace a file we may
-// not write to.
+// not write to, and to write more than kMaxSettingsFileSize.
 bool replaceFileAtomically(const std::string& path, const std::string& text);
 
 // Test seam: the steps of replaceFileAtomically, each of which a test can make

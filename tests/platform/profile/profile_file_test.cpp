@@ -171,6 +171,19 @@ TEST_F(SettingsFileTest, ThingsThatAreNotSettingsFilesReadEmptyAndAreNotReplaced
     EXPECT_EQ(fs::file_size(huge), profile::kMaxSettingsFileSize + 1);
 }
 
+TEST_F(SettingsFileTest, AWriteThatWouldMakeTheFileTooBigToReadIsRefused) {
+    const std::string head = "[velmyr]\npath=/kept\n;";
+    const std::string full =
+        head + std::string(profile::kMaxSettingsFileSize - head.size() - 1, 'c') + "\n";
+    put(ini_, full);
+    ASSERT_EQ(read(ini_), "/kept");
+    EXPECT_FALSE(WritePrivateProfileStringA("velmyr", "path", "/a/longer/folder", ini_.c_str()));
+    EXPECT_EQ(get(ini_), full);
+    EXPECT_EQ(read(ini_), "/kept");
+    EXPECT_TRUE(WritePrivateProfileStringA("velmyr", "path", "/k", ini_.c_str()));
+    EXPECT_EQ(read(ini_), "/k");
+}
+
 TEST_F(SettingsFileTest, CorruptFileNeverCrashesAndKeepsItsBytesOnWrite) {
     std::string garbage;
     for (int i = 0; i < 4096; ++i) garbage += char((i * 7919) % 256);
