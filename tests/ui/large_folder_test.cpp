@@ -1,29 +1,13 @@
 // The window over a folder of 40000 MP3 files, more than its 16-bit list
 // count and index can hold.
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include "tests/support/empty_files.h"
 #include "window_harness.h"
 
 using namespace velmyr_test;
 
 namespace {
-
-std::string makeEmptyMp3s(const QString& folder, int count) {
-    const QByteArray base = QFile::encodeName(folder);
-    char name[32];
-    for (int i = 0; i < count; ++i) {
-        std::snprintf(name, sizeof name, "/%05d.mp3", i);
-        const int fd = ::open((base + name).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-        if (fd < 0) return "file " + std::to_string(i) + ": " + std::strerror(errno);
-        ::close(fd);
-    }
-    return {};
-}
 
 std::vector<std::string> playCommandsFor(const QString& path) { return playCommands(path.toStdString()); }
 

@@ -1,37 +1,15 @@
 // A folder with more MP3 files than a 16-bit count can report.
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
-#include <cerrno>
 #include <chrono>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <iostream>
-#include <unistd.h>
 
 #include "platform/controls/FileListBox.h"
+#include "tests/support/empty_files.h"
 
 using controls::FileListBox;
-
-namespace {
-
-// Empty files "00000.mp3", "00001.mp3", ...; an empty message when made, else
-// why not (a temporary folder that cannot hold them).
-std::string makeEmptyMp3s(const QString& folder, int count) {
-    const QByteArray base = QFile::encodeName(folder);
-    char name[32];
-    for (int i = 0; i < count; ++i) {
-        std::snprintf(name, sizeof name, "/%05d.mp3", i);
-        const int fd = ::open((base + name).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-        if (fd < 0) return "file " + std::to_string(i) + ": " + std::strerror(errno);
-        ::close(fd);
-    }
-    return {};
-}
-
-}  // namespace
+using velmyr_test::makeEmptyMp3s;
 
 TEST(FileListBoxLargeFolder, KeepsTheFirst32767NamesInOrderOfAFolderOf40000) {
     QTemporaryDir dir;
