@@ -22,7 +22,6 @@ build_arg=${1:-build}
 rounds=${2:-7}
 bench_tools="e2e_soundwatch e2e_click"
 . "$root/bench/e2e/bench_lib.sh"
-now_ms() { date +%s%3N; }
 monitor() { parec -d "$sink.monitor" --raw --format=s16le --rate=44100 --channels=2 --latency-msec=5 2>/dev/null; }
 
 lit() { shoot seen >/dev/null && [ "$(label_text_colour Label4)" = "$1" ]; }

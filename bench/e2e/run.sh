@@ -127,8 +127,9 @@ timed() {
             >>"$test_dir/$name.server"
     fi
 }
-# Clicks on the same label must lie further apart than a double-click.
-apart() { sleep 0.6; }
+# Clicks on the same label must lie further apart than a double-click: one
+# interval from the end of the previous one.
+apart() { last_click_ms=$(now_ms); clicks_apart; }
 start_player --folder "$music" >/dev/null || exit 1
 for i in $(seq "$rounds"); do
     for via in xdotool click; do

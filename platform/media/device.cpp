@@ -10,7 +10,6 @@ namespace {
 // Commands take effect between two blocks, so a block's duration bounds how
 // late a pause, stop or mute reaches the output.
 constexpr long kBlocksPerSecond = 100;
-constexpr std::chrono::milliseconds kHandoverLimit{500};
 }  // namespace
 
 void OutputHandover::closing() {
@@ -139,7 +138,7 @@ void Device::abandon() {
 }
 
 void Device::run() {
-    handover_->waitUntilReleased(kHandoverLimit, closeRequested_);
+    handover_->waitUntilReleased(OutputHandover::kLimit, closeRequested_);
     // A file skipped past while waiting never opens an output.
     const bool ready = !closeRequested_ && sink_->open(rate_, Decoder::channels());
     {

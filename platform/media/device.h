@@ -21,6 +21,9 @@ namespace media {
 // than a limit, so one stuck output cannot silence the next file for good.
 class OutputHandover {
 public:
+    // The longest a new device waits for the closed ones.
+    static constexpr std::chrono::milliseconds kLimit{500};
+
     void closing();
     void released();
     // Returns early when `cancelled` turns true and wakeWaiters() is called.

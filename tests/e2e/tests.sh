@@ -112,9 +112,7 @@ test_pause_and_resume() {
     await silence 3
     listen 1.0 paused
     expect_silence "after pause"
-    shoot paused
-    control_region Label6 $navy 12
-    holds "$px_bw > 0 && $px_bw < $pause_width" ||
+    until_seen 10 label_width_below Label6 "$pause_width" ||
         fail "the pause label's text did not change to the shorter \"  play\" (width $px_bw, was $pause_width)"
     sleep 5
     click_control Label6
@@ -125,9 +123,8 @@ test_pause_and_resume() {
     if ! holds "$heard_first_freq >= $before - 40 && $heard_first_freq <= $before + 140 && $heard_loud_seconds > 0"; then
         fail "after resume: expected ${before} Hz or the next step, heard first ${heard_first_freq} Hz ($(describe_heard))"
     fi
-    shoot resumed
-    control_region Label6 $navy 12
-    [ "$px_bw" = "$pause_width" ] || fail "the pause label does not show \"  pause\" again (width $px_bw, was $pause_width)"
+    until_seen 10 label_width_is Label6 "$pause_width" ||
+        fail "the pause label does not show \"  pause\" again (width $px_bw, was $pause_width)"
 }
 
 e2e_test mute_while_playing_on
@@ -171,21 +168,30 @@ test_stop() {
     expect_tone 1250 "play after stop"
 }
 
+# True when $1 is the only hover label lit on the latest screenshot ("none":
+# all at rest).
+only_lit() {
+    local label want
+    for label in $hover_labels; do
+        want=grey
+        [ "$label" = "$1" ] && want=white
+        [ "$(label_text_colour "$label")" = "$want" ] || return 1
+    done
+}
+
 e2e_test hover
 test_hover() {
     start_player --folder "$music" || return 1
     local label want lit
     pointer_to 205 100  # the bare surface right of the lists
-    sleep 0.5
-    shoot surface
+    until_seen 10 only_lit none
     for label in $hover_labels; do expect_label_colour "$label" grey "pointer on the surface"; done
     control_region Label10 $navy 12
     local long_width=$px_bw
 
     for lit in Label5 Label9 Label4 Label10; do
         pointer_to $(centre "$lit")
-        sleep 0.5
-        shoot "over_$lit"
+        until_seen 10 only_lit "$lit"
         for label in $hover_labels; do
             want=grey
             [ "$label" = "$lit" ] && want=white
@@ -199,10 +205,8 @@ test_hover() {
     holds "$px_bw > 0 && $px_bw < $long_width" ||
         fail "status line not in its short wording over the mute label (width $px_bw, long $long_width)"
     pointer_to 205 100
-    sleep 0.5
-    shoot surface_again
-    control_region Label10 $navy 12
-    [ "$px_bw" = "$long_width" ] || fail "status line not back to its long wording (width $px_bw, long $long_width)"
+    until_seen 10 label_width_is Label10 "$long_width" ||
+        fail "status line not back to its long wording (width $px_bw, long $long_width)"
     expect_label_colour Label10 grey "pointer back on the surface"
 }
 
@@ -233,22 +237,25 @@ test_drag() {
 drag_title() {
     local button=$1 steps=$2 dx=$3 dy=$4 i
     pointer_to 100 8
+    clicks_apart
     xdotool mousedown "$button"
     for ((i = 0; i < steps; i++)); do
         xdotool mousemove_relative --sync -- "$dx" "$dy"
         sleep 0.1
     done
     sleep 0.3
-    xdotool mouseup "$button"
+    xdotool mouseup "$button" getmouselocation >/dev/null
+    last_click_ms=$(now_ms)
     sleep 0.5
 }
 
+window_near() {
+    window_geometry
+    [ $((win_x - $1)) -ge -2 ] && [ $((win_x - $1)) -le 2 ] && [ $((win_y - $2)) -ge -2 ] && [ $((win_y - $2)) -le 2 ]
+}
 expect_window_at() {
     local x=$1 y=$2 what=$3
-    window_geometry
-    if [ $((win_x - x)) -lt -2 ] || [ $((win_x - x)) -gt 2 ] || [ $((win_y - y)) -lt -2 ] || [ $((win_y - y)) -gt 2 ]; then
-        fail "$what the window is at $win_x,$win_y, expected $x,$y"
-    fi
+    wait_for 10 window_near "$x" "$y" || fail "$what the window is at $win_x,$win_y, expected $x,$y"
 }
 
 e2e_test minimize_while_playing
@@ -363,8 +370,6 @@ test_scale_two() {
 # must go on answering, and a server that comes back must be used again by the
 # next file, without a restart of the player.
 
-now_ms() { date +%s%3N; }
-
 # Takes screenshots until the command in the remaining arguments holds on the
 # latest one, for up to $1 seconds; sets took_ms, the time from the call until
 # it held.
@@ -416,17 +421,17 @@ expect_window_answers() {
         return 0
     fi
     pointer_to $(centre Label6)
-    xdotool click 1
+    click_here
     until_seen 10 label_width_below Label6 $pause_width && pause=$took_ms ||
         fail "$what: the pause label did not turn to \"  play\" within 10 s"
-    xdotool click 1
+    click_here
     until_seen 10 label_width_is Label6 $pause_width && resume=$took_ms ||
         fail "$what: the pause label did not turn back to \"  pause\" within 10 s"
     pointer_to $(centre Label4)
-    xdotool click 1
+    click_here
     until_seen 10 eval '! label_width_is Label4 $mute_width' && mute=$took_ms ||
         fail "$what: the mute label did not turn to \" un\" within 10 s"
-    xdotool click 1
+    click_here
     until_seen 10 label_width_is Label4 $mute_width && unmute=$took_ms ||
         fail "$what: the mute label did not turn back to \" m\" within 10 s"
     pointer_to 205 100
@@ -532,7 +537,7 @@ test_sound_server_stalled() {
     click_control Label6
     until_seen 10 label_width_below Label6 $pause_width || fail "server stopped: pause after stop did not turn its label"
     pointer_to 60 70
-    xdotool click --repeat 2 --delay 120 1
+    click_here 2
     if until_seen 10 label_width_is Label6 $pause_width; then
         e2e_log "server stopped: a double-click on a file answered (pause label turned back) after $took_ms ms"
     else
@@ -559,8 +564,9 @@ test_sound_server_stalled() {
     kill -STOP "$sound_pid"
     sleep 1
     pointer_to $(centre Label3)
+    clicks_apart
     start=$(now_ms)
-    xdotool click 1
+    click_here
     if wait_player_exit 5; then
         e2e_log "server stopped: the player ended $(($(now_ms) - start)) ms after the click on close"
         [ "$player_status" = 0 ] || fail "the player ended with status $player_status"

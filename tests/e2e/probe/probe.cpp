@@ -11,6 +11,9 @@
 //   e2e_probe audio RECORDING.raw [--rate N] [--channels N] [--window S]
 //                  [--threshold RMS] [--timeline]
 //       loudness and dominant frequency of a raw s16le recording.
+//   e2e_probe double-click
+//       the double-click interval (ms) and distance (pixels) that Qt applies
+//       on $DISPLAY: two presses closer than both are one double-click.
 //
 // Results go to stdout as key=value pairs on one line, for the shell to pick.
 
@@ -20,6 +23,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
+#include <QStyleHints>
 
 #include <cstdio>
 #include <cstdlib>
@@ -35,7 +39,8 @@ int usage() {
                  "usage: e2e_probe shot OUT.png\n"
                  "       e2e_probe region IMAGE.png X Y W H [R G B TOLERANCE]\n"
                  "       e2e_probe audio RECORDING.raw [--rate N] [--channels N] [--window S]"
-                 " [--threshold RMS] [--timeline]\n");
+                 " [--threshold RMS] [--timeline]\n"
+                 "       e2e_probe double-click\n");
     return 2;
 }
 
@@ -55,6 +60,16 @@ int shot(int argc, char** argv) {
         std::fprintf(stderr, "e2e_probe: cannot grab the screen into %s\n", argv[2]);
         return 1;
     }
+    return 0;
+}
+
+int doubleClick(int argc, char** argv) {
+    if (argc != 2) return usage();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
+    QGuiApplication app(argc, argv);
+    const QStyleHints* hints = QGuiApplication::styleHints();
+    std::printf("interval_ms=%d distance_px=%d\n", hints->mouseDoubleClickInterval(),
+                hints->mouseDoubleClickDistance());
     return 0;
 }
 
@@ -150,5 +165,6 @@ int main(int argc, char** argv) {
     if (command == "shot") return shot(argc, argv);
     if (command == "region") return region(argc, argv);
     if (command == "audio") return audio(argc, argv);
+    if (command == "double-click") return doubleClick(argc, argv);
     return usage();
 }

@@ -7,6 +7,7 @@
 
 #include "media_test_support.h"
 #include "platform/media/audio_sink.h"
+#include "platform/media/device.h"
 
 namespace {
 
@@ -236,25 +237,14 @@ TEST_F(Playback, TheObserverSeesEveryCommandInOrderAsSent) {
                                               "nonsense", "close all"}));
 }
 
-// Forwards to another output but takes its time to close, like a driver
-// draining its device.
-class SlowClosingSink : public media::AudioSink {
+// Takes its time to close, like a driver draining its device.
+class SlowClosingSink final : public ForwardingSink {
 public:
-    explicit SlowClosingSink(std::unique_ptr<media::AudioSink> sink) : sink_(std::move(sink)) {}
-    bool open(long rate, int channels) override { return sink_->open(rate, channels); }
-    bool write(const std::int16_t* samples, std::size_t frames) override {
-        return sink_->write(samples, frames);
-    }
-    std::int64_t drop() override { return sink_->drop(); }
-    void pause() override { sink_->pause(); }
-    void resume() override { sink_->resume(); }
+    using ForwardingSink::ForwardingSink;
     void close() override {
         std::this_thread::sleep_for(150ms);
-        sink_->close();
+        ForwardingSink::close();
     }
-
-private:
-    std::unique_ptr<media::AudioSink> sink_;
 };
 
 TEST_F(Playback, ANewFileIsNotHeardUntilTheClosedOneHasReleasedItsOutput) {
@@ -264,6 +254,7 @@ TEST_F(Playback, ANewFileIsNotHeardUntilTheClosedOneHasReleasedItsOutput) {
     ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
     ASSERT_TRUE(heardAtLeast(kRate / 4));
     send("stop lirovan");
+    const auto closedAt = std::chrono::steady_clock::now();
     send("close lirovan");
     ASSERT_EQ(send(openCommand(fixture("tone660.mp3"))), MCIERR_NONE);
     ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
@@ -271,8 +262,10 @@ TEST_F(Playback, ANewFileIsNotHeardUntilTheClosedOneHasReleasedItsOutput) {
 
     const auto first = hub_.record(0);
     const auto second = hub_.record(1);
+    // The new file waits for the old output, or, where the old one is slower
+    // to let go than the handover allows (a loaded machine), for that limit.
     ASSERT_TRUE(first.closed);
-    EXPECT_LE(first.closedAt, second.firstWriteAt);
+    EXPECT_GE(second.firstWriteAt, std::min(first.closedAt, closedAt + media::OutputHandover::kLimit));
     EXPECT_NEAR(media::toneFrequency(second.samples, 2, kRate, 0, kRate / 2), 660, 3);
 }
 
@@ -322,12 +315,12 @@ TEST_F(Playback, CommandsReturnAtOnceWhileTheOutputHangs) {
     ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
     ASSERT_TRUE(eventually([&] { return gate->writesWaiting > 0; }));
 
-    // Bounds far above a few milliseconds, so that only a command that waits
-    // for the output fails them, however loaded the machine.
+    // The output stays stuck for 20 s: a command that returns well within
+    // that did not wait for it, however loaded the machine.
     const auto returnsSoon = [](const std::string& command) {
         const auto start = std::chrono::steady_clock::now();
         send(command);
-        return std::chrono::steady_clock::now() - start < 2s;
+        return std::chrono::steady_clock::now() - start < kPatience;
     };
     for (const char* command :
          {"set lirovan audio all off", "pause lirovan", "resume lirovan", "stop lirovan",
@@ -338,7 +331,7 @@ TEST_F(Playback, CommandsReturnAtOnceWhileTheOutputHangs) {
 
     const auto start = std::chrono::steady_clock::now();
     media::shutdown(300ms);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kPatience);
     gate->release();  // the abandoned playback threads may now end
 }
 

@@ -1,5 +1,6 @@
 // The outputs that pace playback: the queue model they share, the silent
 // output, and the program's default output.
+#include <atomic>
 #include <vector>
 
 #include "media_test_support.h"
@@ -70,13 +71,31 @@ TEST(SilentSink, TakesSamplesNoFasterThanRealTime) {
 
 // The program's own output: the sound server or card when there is one,
 // paced silence when not (as on a build machine). Either way it must not hang
-// and must play at the pace of real time.
+// and must play at the pace of real time. It is watched for the moment the
+// playback thread has carried a pause out.
 class DefaultOutput : public MediaTest {
 protected:
     void SetUp() override {
         MediaTest::SetUp();
-        media::setSinkFactory({});
+        media::setSinkFactory([pauses = pauses_, output = media::defaultSinkFactory()] {
+            return std::make_unique<PauseCounter>(output(), pauses);
+        });
     }
+
+    class PauseCounter final : public ForwardingSink {
+    public:
+        PauseCounter(std::unique_ptr<media::AudioSink> output, std::shared_ptr<std::atomic<int>> pauses)
+            : ForwardingSink(std::move(output)), pauses_(std::move(pauses)) {}
+        void pause() override {
+            ForwardingSink::pause();
+            ++*pauses_;
+        }
+
+    private:
+        std::shared_ptr<std::atomic<int>> pauses_;
+    };
+
+    std::shared_ptr<std::atomic<int>> pauses_ = std::make_shared<std::atomic<int>>(0);
 };
 
 TEST_F(DefaultOutput, PlaysInRealTimeAndClosesPromptly) {
@@ -87,8 +106,9 @@ TEST_F(DefaultOutput, PlaysInRealTimeAndClosesPromptly) {
     // one-second queue (a sound server's is shorter).
     ASSERT_TRUE(eventually([] { return position("lirovan") >= 1600; }));
     EXPECT_GE(std::chrono::steady_clock::now() - start, 500ms);
+    const int pausesBefore = *pauses_;
     ASSERT_EQ(send("pause lirovan"), MCIERR_NONE);
-    std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(eventually([&] { return *pauses_ > pausesBefore; }));
     const auto pausedAt = position("lirovan");
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(position("lirovan"), pausedAt);
