@@ -4,8 +4,31 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 namespace media {
+
+// The playback thread of a device, as the output it drives sees it.
+class PlaybackThread {
+public:
+    // From any thread, also from a callback of the output's own library: the
+    // output has room again, is ready, or has failed. Takes the device's lock
+    // for a moment, so it must not be called with a lock held that the
+    // playback thread holds while it calls the output.
+    virtual void wake() = 0;
+
+    // On the playback thread: sleeps until `settled` holds or the device is
+    // being closed; returns false in the second case. `settled` is evaluated
+    // under the device's lock, after every wake(): it may read only what the
+    // output keeps in atomics.
+    virtual bool waitUntil(const std::function<bool()>& settled) = 0;
+
+    // Whether the device is being closed, so that nothing more is worth opening.
+    virtual bool closing() const = 0;
+
+protected:
+    ~PlaybackThread() = default;
+};
 
 // One output stream, driven by the playback thread of one device and by no
 // other thread: every method is called from that thread only, so an
@@ -13,41 +36,48 @@ namespace media {
 // interleaved. Frames count one sample per channel.
 class AudioSink {
 public:
+    using Clock = std::chrono::steady_clock;
+
     virtual ~AudioSink() = default;
 
     // Prepares the output for `rate` frames per second of `channels`
-    // interleaved channels. Returns false when no output can be had; the sink
-    // is then not used again except for close(). Called once, before any other
-    // method.
-    virtual bool open(long rate, int channels) = 0;
+    // interleaved channels. Returns false when no output can be had, or when
+    // `thread` is closing while the output waits for its server; the sink is
+    // then not used again except for close(). Called once, before any other
+    // method. `thread` stays valid until close() returns.
+    virtual bool open(long rate, int channels, PlaybackThread& thread) = 0;
 
-    // Plays `frames` frames. May block until the output has room for them,
-    // which is what paces playback; must not block for much longer than the
-    // duration of the audio it holds. Returns false when the output failed.
+    // How much the output takes now.
+    struct Room {
+        // Up to this many frames may be written at once; 0: none now.
+        std::size_t frames = 0;
+        // When frames is 0: ask again then; Clock::time_point::max(): once the
+        // output has woken the playback thread.
+        Clock::time_point retryAt{};
+    };
+    virtual Room room(Clock::time_point now) = 0;
+
+    // Plays `frames` frames, no more than room() allowed. An output that paces
+    // itself by blocking may block for about the audio it is given; others
+    // return at once. Returns false when the output failed.
     virtual bool write(const std::int16_t* samples, std::size_t frames) = 0;
 
-    // When the output next wants samples. An output that paces itself by
-    // blocking in write() wants them at once (`now`); one that keeps a queue
-    // names the moment its queue has drained enough, and the playback thread
-    // sleeps until then, or until a command wakes it first.
-    virtual std::chrono::steady_clock::time_point nextWriteAt(
-        std::chrono::steady_clock::time_point now) const {
-        return now;
-    }
+    // Frames written but not yet heard at `now` (an estimate where the output
+    // cannot tell): what the listener is behind the writer.
+    virtual std::int64_t unheard(Clock::time_point now) = 0;
 
     // Discards what was written but not yet heard, at once, and returns how
-    // many frames that was (an estimate where the output cannot tell), so the
-    // caller can play them again later.
+    // many frames that was, so the caller can play them again later.
     virtual std::int64_t drop() = 0;
 
-    // Halts the output without losing the stream; the caller calls drop()
-    // first when it wants the halt to be immediate. resume() undoes it.
-    virtual void pause() = 0;
+    // Halts the output at once. An output that can keeps what it holds, to go
+    // on from the same sample at resume(), and returns 0; one that cannot
+    // discards it and returns how many frames that was, like drop().
+    virtual std::int64_t pause() = 0;
     virtual void resume() = 0;
 
-    // Releases the output. Whatever was still queued may be lost. Called at
-    // most once, also on a sink that was never opened; no other method
-    // follows it.
+    // Releases the output, silencing what it still holds. Called at most once,
+    // also on a sink that was never opened; no other method follows it.
     virtual void close() = 0;
 };
 

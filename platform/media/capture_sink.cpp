@@ -33,11 +33,12 @@ public:
     CaptureSink(std::shared_ptr<CaptureHub::State> hub, std::size_t index)
         : hub_(std::move(hub)), index_(index) {}
 
-    bool open(long rate, int channels) override {
+    bool open(long rate, int channels, PlaybackThread&) override {
         if (rate <= 0 || channels <= 0)
             return false;
         clock_.emplace(rate, hub_->options.speed);
         queueLimit_ = rate * hub_->options.queue.count() / 1000;
+        block_ = static_cast<std::size_t>(std::max(1L, rate / 100));
         channels_ = channels;
         update([&](CaptureRecord& r) {
             r.rate = rate;
@@ -45,6 +46,13 @@ public:
             r.opened = true;
         });
         return true;
+    }
+
+    // A block of 10 ms at a time, once the queue is down to its limit.
+    Room room(Clock::time_point now) override {
+        if (clock_->queued(now) <= queueLimit_)
+            return {block_, now};
+        return {0, clock_->whenQueuedAtMost(queueLimit_, now)};
     }
 
     bool write(const std::int16_t* samples, std::size_t frames) override {
@@ -64,9 +72,7 @@ public:
         return true;
     }
 
-    PaceClock::Clock::time_point nextWriteAt(PaceClock::Clock::time_point now) const override {
-        return clock_->whenQueuedAtMost(queueLimit_, now);
-    }
+    std::int64_t unheard(Clock::time_point now) override { return clock_->queued(now); }
 
     std::int64_t drop() override {
         const std::int64_t lost = clock_->dropAt(PaceClock::Clock::now());
@@ -79,9 +85,11 @@ public:
         return lost;
     }
 
-    void pause() override {
+    // Like a sound server's stream: halts and keeps what it holds.
+    std::int64_t pause() override {
         clock_->pauseAt(PaceClock::Clock::now());
         update([](CaptureRecord& r) { ++r.pauses; });
+        return 0;
     }
 
     void resume() override {
@@ -111,6 +119,7 @@ private:
     std::size_t index_;
     std::optional<PaceClock> clock_;
     std::int64_t queueLimit_ = 0;
+    std::size_t block_ = 0;
     int channels_ = 0;
 };
 

@@ -18,7 +18,8 @@ struct CaptureOptions {
     // How many times faster than real time the capture consumes samples.
     double speed = 1.0;
     // How much audio it may hold queued ahead of the listener, like a sound
-    // server; what drop() discards is also taken out of the recording.
+    // server; what drop() discards is also taken out of the recording, and a
+    // pause keeps it.
     std::chrono::milliseconds queue{0};
 };
 

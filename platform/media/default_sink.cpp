@@ -1,10 +1,11 @@
-// The program's output: the sound server or card, else paced silence.
-#include <cstdlib>
-#include <mutex>
+// The program's output: the sound server, else the sound card, else paced
+// silence.
+#include <functional>
 
 #include "audio_sink.h"
 #include "media_layer.h"
 #include "out123_sink.h"
+#include "pulse_sink.h"
 #include "silent_sink.h"
 
 namespace media {
@@ -14,27 +15,31 @@ namespace {
 // Opens the first of its candidates that accepts the stream and forwards to it.
 class FallbackSink final : public AudioSink {
 public:
-    bool open(long rate, int channels) override {
-        auto device = std::make_unique<Out123Sink>();
-        if (device->open(rate, channels)) {
-            chosen_ = std::move(device);
-            return true;
+    bool open(long rate, int channels, PlaybackThread& thread) override {
+        const std::function<std::unique_ptr<AudioSink>()> candidates[] = {
+            [] { return std::make_unique<PulseSink>(); },
+            [] { return std::make_unique<Out123Sink>(); },
+            [] { return std::make_unique<SilentSink>(); },
+        };
+        for (const auto& make : candidates) {
+            if (thread.closing())
+                return false;
+            auto sink = make();
+            if (sink->open(rate, channels, thread)) {
+                chosen_ = std::move(sink);
+                return true;
+            }
+            sink->close();
         }
-        auto silent = std::make_unique<SilentSink>();
-        if (!silent->open(rate, channels))
-            return false;
-        chosen_ = std::move(silent);
-        return true;
+        return false;
     }
+    Room room(Clock::time_point now) override { return chosen_->room(now); }
     bool write(const std::int16_t* samples, std::size_t frames) override {
         return chosen_->write(samples, frames);
     }
-    std::chrono::steady_clock::time_point nextWriteAt(
-        std::chrono::steady_clock::time_point now) const override {
-        return chosen_->nextWriteAt(now);
-    }
+    std::int64_t unheard(Clock::time_point now) override { return chosen_->unheard(now); }
     std::int64_t drop() override { return chosen_->drop(); }
-    void pause() override { chosen_->pause(); }
+    std::int64_t pause() override { return chosen_->pause(); }
     void resume() override { chosen_->resume(); }
     void close() override {
         if (chosen_)
@@ -46,18 +51,9 @@ private:
     std::unique_ptr<AudioSink> chosen_;
 };
 
-// The sound server's default queue is about two seconds: pause, stop and mute
-// would be heard that late. Asked once, before the first output opens, and
-// only when the user has not chosen a latency.
-void preferShortServerQueue() {
-    static std::once_flag once;
-    std::call_once(once, [] { setenv("PULSE_LATENCY_MSEC", "30", 0); });
-}
-
 }  // namespace
 
 SinkFactory defaultSinkFactory() {
-    preferShortServerQueue();
     return [] { return std::make_unique<FallbackSink>(); };
 }
 

@@ -7,9 +7,10 @@
 namespace media {
 
 namespace {
-// Commands take effect between two blocks, so a block's duration bounds how
-// late a pause, stop or mute reaches the output.
-constexpr long kBlocksPerSecond = 100;
+// The most the playback thread decodes between two looks at its commands:
+// decoding it takes a millisecond or two, which bounds how late a command
+// reaches the output.
+constexpr long kChunksPerSecond = 4;
 }  // namespace
 
 void OutputHandover::closing() {
@@ -26,9 +27,9 @@ void OutputHandover::released() {
 }
 
 void OutputHandover::waitUntilReleased(std::chrono::milliseconds limit,
-                                       const std::atomic<bool>& cancelled) {
+                                       const std::function<bool()>& cancelled) {
     std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, limit, [&] { return closing_ <= 0 || cancelled.load(); });
+    changed_.wait_for(lock, limit, [&] { return closing_ <= 0 || cancelled(); });
 }
 
 void OutputHandover::wakeWaiters() {
@@ -64,10 +65,10 @@ void Device::changeMode(Mode from1, Mode from2, Mode to, bool dropQueued) {
 }
 
 // From paused, play goes on from the position like resume; an ended file
-// stays ended.
+// stays ended. A pause keeps what the output holds; a stop discards it.
 void Device::play() { changeMode(Mode::Stopped, Mode::Paused, Mode::Playing, false); }
 void Device::resume() { changeMode(Mode::Paused, Mode::Paused, Mode::Playing, false); }
-void Device::pause() { changeMode(Mode::Playing, Mode::Playing, Mode::Paused, true); }
+void Device::pause() { changeMode(Mode::Playing, Mode::Playing, Mode::Paused, false); }
 void Device::stop() { changeMode(Mode::Playing, Mode::Paused, Mode::Stopped, true); }
 
 void Device::setAudio(bool on) {
@@ -85,27 +86,22 @@ void Device::setAudio(bool on) {
 void Device::close() {
     {
         std::lock_guard lock(mutex_);
-        if (closing_)
+        const Life life = life_;
+        if (life >= Life::Closing)
             return;
-        closing_ = true;
-        // A device that has not opened its output yet has nothing to hand over.
-        holdsOutput_ = output_ == Output::Ready;
-        if (holdsOutput_)
+        // A device that has no output open has nothing to hand over.
+        const bool holdsOutput = life == Life::Open;
+        if (holdsOutput)
             handover_->closing();
-        closeRequested_ = true;
+        life_ = holdsOutput ? Life::ClosingOutput : Life::Closing;
     }
     wake_.notify_all();
     handover_->wakeWaiters();
 }
 
-Device::Mode Device::mode() const {
-    std::lock_guard lock(mutex_);
-    return mode_;
-}
-
 std::string Device::modeText() const {
     std::lock_guard lock(mutex_);
-    if (output_ == Output::Failed)
+    if (life_ == Life::NoOutput)
         return "not ready";
     switch (mode_) {
     case Mode::Playing: return "playing";
@@ -117,19 +113,28 @@ std::string Device::modeText() const {
 }
 
 std::int64_t Device::positionMilliseconds() const {
-    return positionFrames_.load() * 1000 / rate_;
+    Heard heard;
+    {
+        std::lock_guard lock(mutex_);
+        heard = heard_;
+    }
+    std::int64_t frames = heard.frames;
+    if (heard.running) {
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - heard.at).count();
+        frames += static_cast<std::int64_t>(seconds * static_cast<double>(rate_));
+    }
+    frames = std::clamp<std::int64_t>(frames, 0, std::max<std::int64_t>(0, decodedFrames_));
+    return frames * 1000 / rate_;
 }
 
 std::int64_t Device::lengthMilliseconds() const { return lengthFrames_ * 1000 / rate_; }
 
-bool Device::finished() const {
-    std::lock_guard lock(mutex_);
-    return finished_;
-}
+bool Device::finished() const { return life_ == Life::Finished; }
 
 bool Device::waitFinished(std::chrono::steady_clock::time_point deadline) const {
     std::unique_lock lock(mutex_);
-    return wake_.wait_until(lock, deadline, [this] { return finished_; });
+    return wake_.wait_until(lock, deadline, [this] { return finished(); });
 }
 
 void Device::abandon() {
@@ -137,41 +142,55 @@ void Device::abandon() {
         thread_.detach();
 }
 
-void Device::run() {
-    handover_->waitUntilReleased(OutputHandover::kLimit, closeRequested_);
-    // A file skipped past while waiting never opens an output.
-    const bool ready = !closeRequested_ && sink_->open(rate_, Decoder::channels());
+void Device::wake() {
     {
         std::lock_guard lock(mutex_);
-        output_ = ready ? Output::Ready : Output::Failed;
+        outputWoke_ = true;
     }
-    if (ready) {
+    wake_.notify_all();
+}
+
+bool Device::waitUntil(const std::function<bool()>& settled) {
+    std::unique_lock lock(mutex_);
+    wake_.wait(lock, [&] { return closing() || settled(); });
+    return !closing();
+}
+
+bool Device::closing() const { return life_ >= Life::Closing; }
+
+void Device::run() {
+    handover_->waitUntilReleased(OutputHandover::kLimit, [this] { return closing(); });
+    // A file skipped past while waiting never opens an output.
+    const bool opened = !closing() && sink_->open(rate_, Decoder::channels(), *this);
+    {
+        std::lock_guard lock(mutex_);
+        if (life_ == Life::Opening)
+            life_ = opened ? Life::Open : Life::NoOutput;
+    }
+    if (opened) {
         playUntilClosed();
         sink_->drop();
     } else {
         std::unique_lock lock(mutex_);
-        wake_.wait(lock, [this] { return closing_; });
+        wake_.wait(lock, [this] { return closing(); });
     }
     sink_->close();
     sink_.reset();
     decoder_.reset();
-    bool handOver;
-    {
-        std::lock_guard lock(mutex_);
-        handOver = holdsOutput_;
-    }
-    if (handOver)
+    // Closing came before this point, and nothing changes the life after it
+    // but this thread.
+    if (life_ == Life::ClosingOutput)
         handover_->released();
     {
         std::lock_guard lock(mutex_);
-        finished_ = true;
+        life_ = Life::Finished;
     }
     wake_.notify_all();
 }
 
 void Device::playUntilClosed() {
-    const auto blockFrames = static_cast<std::size_t>(std::max(1L, rate_ / kBlocksPerSecond));
-    std::vector<std::int16_t> block(blockFrames * Decoder::channels());
+    const auto chunkFrames = static_cast<std::size_t>(std::max(1L, rate_ / kChunksPerSecond));
+    std::vector<std::int16_t> chunk(chunkFrames * Decoder::channels());
     bool outputRunning = true;
     for (;;) {
         Mode mode;
@@ -180,28 +199,24 @@ void Device::playUntilClosed() {
             std::unique_lock lock(mutex_);
             wake_.wait(lock, [&] {
                 const bool halted = mode_ == Mode::Paused || mode_ == Mode::Stopped;
-                return closing_ || dropPending_ || mode_ == Mode::Playing ||
+                return closing() || dropPending_ || mode_ == Mode::Playing ||
                        (halted && outputRunning);
             });
-            if (closing_)
+            if (closing())
                 return;
             mode = mode_;
             muted = muted_;
             dropNow = std::exchange(dropPending_, false);
+            outputWoke_ = false;
         }
 
-        if (dropNow) {
-            // Play again what was queued but not yet heard, so a pause loses
-            // nothing and a mute silences from the moment it was asked. The
-            // tail of an ended file is not played again.
-            const std::int64_t unheard = sink_->drop();
-            if (unheard > 0 && mode != Mode::Ended)
-                positionFrames_ -= decoder_->rewind(unheard);
-        }
+        if (dropNow)
+            takeBack(sink_->drop(), mode);
         if (mode != Mode::Playing) {
             if (outputRunning && mode != Mode::Ended) {
-                sink_->pause();
+                takeBack(sink_->pause(), mode);
                 outputRunning = false;
+                noteHeard(false);
             }
             continue;
         }
@@ -210,32 +225,53 @@ void Device::playUntilClosed() {
             outputRunning = true;
         }
 
-        const std::size_t frames = decoder_->read(block.data(), blockFrames);
+        const AudioSink::Room room = sink_->room(AudioSink::Clock::now());
+        if (room.frames == 0) {
+            noteHeard(true);
+            waitForRoom(room.retryAt);
+            continue;
+        }
+        const std::size_t frames = decoder_->read(chunk.data(), std::min(room.frames, chunkFrames));
         if (frames > 0) {
             if (muted)
-                std::fill_n(block.begin(), frames * Decoder::channels(), std::int16_t{0});
-            const bool written = sink_->write(block.data(), frames);
-            positionFrames_ += static_cast<std::int64_t>(frames);
-            if (written) {
-                waitForOutput();
+                std::fill_n(chunk.begin(), frames * Decoder::channels(), std::int16_t{0});
+            const bool written = sink_->write(chunk.data(), frames);
+            decodedFrames_ += static_cast<std::int64_t>(frames);
+            if (written)
                 continue;
-            }
         }
         // The end of the file, or an output that failed: the device stays open.
+        noteHeard(true);
         std::lock_guard lock(mutex_);
         if (mode_ == Mode::Playing)
             mode_ = Mode::Ended;
     }
 }
 
-void Device::waitForOutput() {
-    const auto now = std::chrono::steady_clock::now();
-    const auto wanted = sink_->nextWriteAt(now);
-    if (wanted <= now)
-        return;
+// What the output discarded is decoded again, so a stop loses nothing and a
+// mute silences from the moment it was asked. The tail of an ended file is
+// not played again.
+void Device::takeBack(std::int64_t discarded, Mode mode) {
+    if (discarded > 0 && mode != Mode::Ended)
+        decodedFrames_ -= decoder_->rewind(discarded);
+}
+
+void Device::noteHeard(bool running) {
+    const auto now = AudioSink::Clock::now();
+    const std::int64_t heard = decodedFrames_ - std::max<std::int64_t>(0, sink_->unheard(now));
+    std::lock_guard lock(mutex_);
+    heard_ = {heard, now, running};
+}
+
+void Device::waitForRoom(AudioSink::Clock::time_point retryAt) {
     std::unique_lock lock(mutex_);
-    wake_.wait_until(lock, wanted,
-                     [this] { return closing_ || dropPending_ || mode_ != Mode::Playing; });
+    const auto due = [this] {
+        return closing() || dropPending_ || mode_ != Mode::Playing || outputWoke_;
+    };
+    if (retryAt == AudioSink::Clock::time_point::max())
+        wake_.wait(lock, due);
+    else
+        wake_.wait_until(lock, retryAt, due);
 }
 
 }  // namespace media

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -26,8 +27,9 @@ public:
 
     void closing();
     void released();
-    // Returns early when `cancelled` turns true and wakeWaiters() is called.
-    void waitUntilReleased(std::chrono::milliseconds limit, const std::atomic<bool>& cancelled);
+    // Returns early once `cancelled()` holds and wakeWaiters() is called;
+    // `cancelled` is evaluated under the handover's own lock.
+    void waitUntilReleased(std::chrono::milliseconds limit, const std::function<bool()>& cancelled);
     void wakeWaiters();
 
 private:
@@ -36,15 +38,14 @@ private:
     int closing_ = 0;
 };
 
-class Device {
+class Device final : private PlaybackThread {
 public:
-    enum class Mode { Stopped, Playing, Paused, Ended };
-
     // Starts the playback thread, which opens the output. The device starts
     // stopped at the beginning of the file.
     Device(std::unique_ptr<Decoder> decoder, std::unique_ptr<AudioSink> sink,
            std::shared_ptr<OutputHandover> handover);
-    // Joins the playback thread unless release() gave it up.
+    // Closes the device and joins its playback thread, unless abandon() let
+    // the thread go.
     ~Device();
     Device(const Device&) = delete;
     Device& operator=(const Device&) = delete;
@@ -60,11 +61,9 @@ public:
     void close();
 
     std::string modeText() const;  // "not ready", "stopped", "playing", "paused"
-    // Of the audio handed to the output; runs ahead of what is heard by at
-    // most what the output keeps queued (a halt drops and rewinds that).
+    // Of the audio the listener has heard, as far as the output can tell.
     std::int64_t positionMilliseconds() const;
     std::int64_t lengthMilliseconds() const;
-    Mode mode() const;
 
     // Whether the playback thread has released everything and is ending.
     bool finished() const;
@@ -75,32 +74,53 @@ public:
     void abandon();
 
 private:
-    enum class Output { Opening, Ready, Failed };
+    enum class Mode { Stopped, Playing, Paused, Ended };
+    // The device's life, in the order it goes through it. Changed under
+    // mutex_; read without it where a wait cannot take mutex_.
+    enum class Life {
+        Opening,        // the playback thread is getting its output
+        Open,           // the output takes what the thread writes
+        NoOutput,       // no output could be had: "not ready"
+        Closing,        // asked to close; held no output
+        ClosingOutput,  // asked to close with its output open: new devices wait for it
+        Finished,       // everything released; the thread ends
+    };
+    // What the listener had heard at a moment, and whether it was going on.
+    struct Heard {
+        std::int64_t frames = 0;
+        std::chrono::steady_clock::time_point at{};
+        bool running = false;
+    };
+
+    // PlaybackThread, for the output.
+    void wake() override;
+    bool waitUntil(const std::function<bool()>& settled) override;
+    bool closing() const override;
 
     void run();
     void playUntilClosed();
-    // Sleeps until the output wants more samples or a command comes.
-    void waitForOutput();
+    // Sleeps until the output has room, or a command comes.
+    void waitForRoom(AudioSink::Clock::time_point retryAt);
     void changeMode(Mode from1, Mode from2, Mode to, bool dropQueued);
+    // Plays again, later, the frames the output discarded.
+    void takeBack(std::int64_t discarded, Mode mode);
+    void noteHeard(bool running);
 
     std::unique_ptr<Decoder> decoder_;  // playback thread only, once started
     std::unique_ptr<AudioSink> sink_;   // playback thread only
     std::shared_ptr<OutputHandover> handover_;
     const long rate_;
     const std::int64_t lengthFrames_;
-    std::atomic<std::int64_t> positionFrames_{0};
+    std::atomic<std::int64_t> decodedFrames_{0};  // handed to the output, less what it gave back
 
     mutable std::mutex mutex_;
     mutable std::condition_variable wake_;
+    std::atomic<Life> life_{Life::Opening};
     Mode mode_ = Mode::Stopped;
-    Output output_ = Output::Opening;
     bool muted_ = false;
     bool dropPending_ = false;
-    bool closing_ = false;
-    // closing_ as seen from the handover wait, which must not take mutex_.
-    std::atomic<bool> closeRequested_{false};
-    bool holdsOutput_ = false;  // closed with its output open: others wait for it
-    bool finished_ = false;
+    bool outputWoke_ = false;
+    Heard heard_;
 
     std::thread thread_;
 };

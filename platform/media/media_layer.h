@@ -12,8 +12,8 @@ namespace media {
 class AudioSink;
 
 // Makes the output for a newly opened device. The default tries the sound
-// server or card (libout123, "pulse,alsa") and falls back to a silent sink
-// paced in real time.
+// server (libpulse), then the sound card (libout123's ALSA module), and falls
+// back to a silent output paced in real time.
 using SinkFactory = std::function<std::unique_ptr<AudioSink>()>;
 void setSinkFactory(SinkFactory factory);  // empty factory: back to the default
 SinkFactory defaultSinkFactory();

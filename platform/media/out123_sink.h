@@ -1,4 +1,5 @@
-// Output to the sound server or card through libout123.
+// Output straight to the sound card through libout123's ALSA module, where
+// no sound server answers.
 #pragma once
 
 #include <optional>
@@ -10,32 +11,31 @@ struct out123_struct;
 
 namespace media {
 
-// Tries PulseAudio (which PipeWire's pulse server also answers), then ALSA,
-// and nothing else: the library's own probe reaches modules that hang on a
-// machine without sound. libout123 cannot tell how much audio the server
-// still holds, so drop() estimates it: a sound server whose writes block
-// holds its whole queue (PULSE_LATENCY_MSEC); otherwise the pace of the
-// writes tells.
+// ALSA only: the library's own probe reaches modules that hang on a machine
+// without sound. Writes block until the card takes them, which paces the
+// playback thread. libout123 cannot tell how much the card still holds, so
+// unheard() and drop() estimate it from the pace of the writes.
 //
-// pause() does not pause the library's output: that closes the stream, and
-// the reopened stream was seen to hold the next write for about two seconds.
-// The stream stays open and simply gets no samples until resume().
+// pause() does not pause the library's output, which would close the
+// device: it discards what the card holds, and the stream stays open and
+// simply gets no samples until resume().
 class Out123Sink final : public AudioSink {
 public:
     ~Out123Sink() override;
-    bool open(long rate, int channels) override;
+    bool open(long rate, int channels, PlaybackThread& thread) override;
+    Room room(Clock::time_point now) override;
     bool write(const std::int16_t* samples, std::size_t frames) override;
+    std::int64_t unheard(Clock::time_point now) override;
     std::int64_t drop() override;
-    void pause() override;
+    std::int64_t pause() override;
     void resume() override;
     void close() override;
 
 private:
     out123_struct* handle_ = nullptr;
+    long rate_ = 0;
     int channels_ = 0;
     std::optional<PaceClock> clock_;
-    std::int64_t serverQueueFrames_ = 0;  // 0: not a sound server, or unknown
-    std::int64_t writtenSinceDrop_ = 0;
 };
 
 }  // namespace media

@@ -1,7 +1,6 @@
 // An output that hears nothing but takes samples at the pace of a real one.
 #pragma once
 
-#include <memory>
 #include <optional>
 
 #include "audio_sink.h"
@@ -11,12 +10,12 @@ namespace media {
 
 class SilentSink final : public AudioSink {
 public:
-    bool open(long rate, int channels) override;
+    bool open(long rate, int channels, PlaybackThread& thread) override;
+    Room room(Clock::time_point now) override;
     bool write(const std::int16_t* samples, std::size_t frames) override;
-    std::chrono::steady_clock::time_point nextWriteAt(
-        std::chrono::steady_clock::time_point now) const override;
+    std::int64_t unheard(Clock::time_point now) override;
     std::int64_t drop() override;
-    void pause() override;
+    std::int64_t pause() override;
     void resume() override;
     void close() override;
 

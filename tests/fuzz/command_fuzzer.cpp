@@ -43,10 +43,14 @@ constexpr BaseDevice kBase[] = {{"b1", "a.mp3"}, {"b2", "b c.mp3"}, {"lirovan", 
 // run, so an output that kept what it heard would grow without end.
 class DiscardSink final : public media::AudioSink {
 public:
-    bool open(long rate, int channels) override { return rate > 0 && channels > 0; }
+    bool open(long rate, int channels, media::PlaybackThread&) override {
+        return rate > 0 && channels > 0;
+    }
+    Room room(Clock::time_point now) override { return {4096, now}; }
     bool write(const std::int16_t*, std::size_t) override { return true; }
+    std::int64_t unheard(Clock::time_point) override { return 0; }
     std::int64_t drop() override { return 0; }
-    void pause() override {}
+    std::int64_t pause() override { return 0; }
     void resume() override {}
     void close() override {}
 };

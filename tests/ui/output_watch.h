@@ -13,6 +13,7 @@
 #include "platform/media/capture_sink.h"
 #include "platform/media/mci.h"
 #include "platform/media/media_layer.h"
+#include "tests/support/sink_support.h"
 
 namespace velmyr_test {
 
@@ -75,10 +76,10 @@ private:
         int closed = 0;
     };
 
-    class Counted final : public media::AudioSink {
+    class Counted final : public ForwardingSink {
     public:
         Counted(std::shared_ptr<Counts> counts, std::unique_ptr<media::AudioSink> inner)
-            : counts_(std::move(counts)), inner_(std::move(inner)) {
+            : ForwardingSink(std::move(inner)), counts_(std::move(counts)) {
             std::lock_guard lock(counts_->mutex);
             ++counts_->made;
         }
@@ -86,19 +87,8 @@ private:
         ~Counted() override {
             if (!closed_) countClosed();
         }
-        bool open(long rate, int channels) override { return inner_->open(rate, channels); }
-        bool write(const std::int16_t* samples, std::size_t frames) override {
-            return inner_->write(samples, frames);
-        }
-        std::chrono::steady_clock::time_point nextWriteAt(
-            std::chrono::steady_clock::time_point now) const override {
-            return inner_->nextWriteAt(now);
-        }
-        std::int64_t drop() override { return inner_->drop(); }
-        void pause() override { inner_->pause(); }
-        void resume() override { inner_->resume(); }
         void close() override {
-            inner_->close();
+            ForwardingSink::close();
             closed_ = true;
             countClosed();
         }
@@ -113,7 +103,6 @@ private:
         }
 
         std::shared_ptr<Counts> counts_;
-        std::unique_ptr<media::AudioSink> inner_;
         bool closed_ = false;
     };
 

@@ -86,35 +86,31 @@ std::string nameOf(Hang where) {
 }
 
 // A capture output that hangs at one of its calls until its gate opens.
-class HangingSink final : public media::AudioSink {
+class HangingSink final : public ForwardingSink {
 public:
     HangingSink(Hang where, std::shared_ptr<Gate> gate, std::unique_ptr<media::AudioSink> capture)
-        : where_(where), gate_(std::move(gate)), capture_(std::move(capture)) {}
+        : ForwardingSink(std::move(capture)), where_(where), gate_(std::move(gate)) {}
     ~HangingSink() override { ++gate_->outputsEnded; }
 
-    bool open(long rate, int channels) override {
+    bool open(long rate, int channels, media::PlaybackThread& thread) override {
         at(Hang::Open);
-        return capture_->open(rate, channels);
+        return ForwardingSink::open(rate, channels, thread);
     }
     bool write(const std::int16_t* samples, std::size_t frames) override {
         at(Hang::Write);
-        return capture_->write(samples, frames);
-    }
-    Clock::time_point nextWriteAt(Clock::time_point now) const override {
-        return capture_->nextWriteAt(now);
+        return ForwardingSink::write(samples, frames);
     }
     std::int64_t drop() override {
         at(Hang::Drop);
-        return capture_->drop();
+        return ForwardingSink::drop();
     }
-    void pause() override {
+    std::int64_t pause() override {
         at(Hang::Pause);
-        capture_->pause();
+        return ForwardingSink::pause();
     }
-    void resume() override { capture_->resume(); }
     void close() override {
         at(Hang::Close);
-        capture_->close();
+        ForwardingSink::close();
     }
 
 private:
@@ -125,7 +121,6 @@ private:
 
     Hang where_;
     std::shared_ptr<Gate> gate_;
-    std::unique_ptr<media::AudioSink> capture_;
 };
 
 class StuckOutput : public MediaTest {
@@ -177,7 +172,9 @@ TEST_P(StuckAt, CommandsReturnAtOnceAndTheNextFileIsHeard) {
         // command: that pause may be the one that hangs.
         ASSERT_TRUE(eventually([&] { return gate_->reached() > 0 || heard() >= kRate / 10; }));
         if (gate_->reached() == 0)
-            send(where == Hang::Close ? "close lirovan" : "pause lirovan");
+            send(where == Hang::Close  ? "close lirovan"
+                 : where == Hang::Drop ? "stop lirovan"
+                                       : "pause lirovan");
     }
     ASSERT_TRUE(eventually([&] { return gate_->reached() > 0; }));
 
@@ -264,25 +261,19 @@ TEST_F(StuckOutput, FilesSkippedPastWhileAnOutputHangsNeverOpenTheirs) {
 
 // An output whose sound server went away while `up` is false: writes are
 // refused and no new output opens until it is back.
-class ServerSink final : public media::AudioSink {
+class ServerSink final : public ForwardingSink {
 public:
     ServerSink(std::shared_ptr<std::atomic<bool>> up, std::unique_ptr<media::AudioSink> capture)
-        : up_(std::move(up)), capture_(std::move(capture)) {}
-    bool open(long rate, int channels) override { return *up_ && capture_->open(rate, channels); }
+        : ForwardingSink(std::move(capture)), up_(std::move(up)) {}
+    bool open(long rate, int channels, media::PlaybackThread& thread) override {
+        return *up_ && ForwardingSink::open(rate, channels, thread);
+    }
     bool write(const std::int16_t* samples, std::size_t frames) override {
-        return *up_ && capture_->write(samples, frames);
+        return *up_ && ForwardingSink::write(samples, frames);
     }
-    Clock::time_point nextWriteAt(Clock::time_point now) const override {
-        return capture_->nextWriteAt(now);
-    }
-    std::int64_t drop() override { return capture_->drop(); }
-    void pause() override { capture_->pause(); }
-    void resume() override { capture_->resume(); }
-    void close() override { capture_->close(); }
 
 private:
     std::shared_ptr<std::atomic<bool>> up_;
-    std::unique_ptr<media::AudioSink> capture_;
 };
 
 TEST_F(StuckOutput, AnOutputThatFailsMidFileEndsItAndTheNextFileIsHeardOnceTheServerIsBack) {

@@ -14,14 +14,15 @@
 
 #include <unistd.h>
 
-#include "platform/media/audio_sink.h"
 #include "platform/media/capture_sink.h"
 #include "platform/media/mci.h"
 #include "platform/media/media_layer.h"
+#include "tests/support/sink_support.h"
 
 namespace media_test {
 
 using namespace std::chrono_literals;
+using velmyr_test::ForwardingSink;
 
 // Generous: sanitizer builds on a loaded two-core machine are slow.
 constexpr auto kPatience = 10s;
@@ -62,28 +63,6 @@ bool eventually(Condition condition, std::chrono::milliseconds timeout = kPatien
     }
     return true;
 }
-
-// Hands every call on to another output. Test outputs derive from it and
-// override only the calls they change, so none can forget one.
-class ForwardingSink : public media::AudioSink {
-public:
-    explicit ForwardingSink(std::unique_ptr<media::AudioSink> next) : next_(std::move(next)) {}
-    bool open(long rate, int channels) override { return next_->open(rate, channels); }
-    bool write(const std::int16_t* samples, std::size_t frames) override {
-        return next_->write(samples, frames);
-    }
-    std::chrono::steady_clock::time_point nextWriteAt(
-        std::chrono::steady_clock::time_point now) const override {
-        return next_->nextWriteAt(now);
-    }
-    std::int64_t drop() override { return next_->drop(); }
-    void pause() override { next_->pause(); }
-    void resume() override { next_->resume(); }
-    void close() override { next_->close(); }
-
-private:
-    std::unique_ptr<media::AudioSink> next_;
-};
 
 // A temporary folder, removed with everything in it.
 class TempDir {

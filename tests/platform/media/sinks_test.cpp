@@ -44,27 +44,32 @@ TEST(PaceClock, PauseFreezesTheQueueAndDropEmptiesIt) {
 
 TEST(SilentSink, TakesSamplesNoFasterThanRealTime) {
     media::SilentSink sink;
-    ASSERT_TRUE(sink.open(44100, 2));
+    velmyr_test::TestThread thread;
+    ASSERT_TRUE(sink.open(44100, 2, thread));
     std::vector<std::int16_t> block(441 * 2);
     const auto start = std::chrono::steady_clock::now();
     int wakeUps = 0;
-    for (int i = 0; i < 200; ++i) {  // two seconds
-        ASSERT_TRUE(sink.write(block.data(), 441));
-        const auto now = std::chrono::steady_clock::now();
-        const auto wanted = sink.nextWriteAt(now);
-        if (wanted > now) {
+    for (std::int64_t written = 0; written < 2 * 44100;) {  // two seconds
+        const auto room = sink.room(std::chrono::steady_clock::now());
+        if (room.frames == 0) {
             ++wakeUps;
-            std::this_thread::sleep_until(wanted);
+            std::this_thread::sleep_until(room.retryAt);
+            continue;
         }
+        const auto frames = std::min<std::size_t>(room.frames, 441);
+        ASSERT_TRUE(sink.write(block.data(), frames));
+        written += static_cast<std::int64_t>(frames);
     }
     // Lower bounds only: the queue may hold a second ahead; load only slows.
     EXPECT_GE(std::chrono::steady_clock::now() - start, 950ms);
     // The writer is woken a few times a second, not once per block.
     EXPECT_LE(wakeUps, 6);
-    const auto dropped = sink.drop();
-    EXPECT_GE(dropped, 0);
-    EXPECT_LE(dropped, 44100 + 441);
-    sink.pause();
+    EXPECT_EQ(sink.pause(), 0) << "a pause keeps what is queued";
+    const auto unheard = sink.unheard(std::chrono::steady_clock::now());
+    EXPECT_GT(unheard, 0);
+    EXPECT_LE(unheard, 44100);
+    EXPECT_EQ(sink.unheard(std::chrono::steady_clock::now() + 1s), unheard);
+    EXPECT_EQ(sink.drop(), unheard);
     sink.resume();
     sink.close();
 }
@@ -86,9 +91,10 @@ protected:
     public:
         PauseCounter(std::unique_ptr<media::AudioSink> output, std::shared_ptr<std::atomic<int>> pauses)
             : ForwardingSink(std::move(output)), pauses_(std::move(pauses)) {}
-        void pause() override {
-            ForwardingSink::pause();
+        std::int64_t pause() override {
+            const auto discarded = ForwardingSink::pause();
             ++*pauses_;
+            return discarded;
         }
 
     private:
