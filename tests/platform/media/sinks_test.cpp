@@ -1,11 +1,20 @@
 // The outputs that pace playback: the queue model they share, the silent
-// output, and the program's default output.
+// output, the program's default output, and the sound server's output.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <atomic>
+#include <cstring>
 #include <vector>
 
 #include "media_test_support.h"
 #include "platform/media/pace_clock.h"
+#include "platform/media/pulse_sink.h"
 #include "platform/media/silent_sink.h"
+
+extern char** environ;
 
 namespace {
 
@@ -128,3 +137,194 @@ TEST_F(DefaultOutput, PlaysInRealTimeAndClosesPromptly) {
 }
 
 }  // namespace
+
+// ---- The sound server's output, against a private PulseAudio server whose
+// only sink is a null sink; what it plays is recorded from the sink's monitor.
+
+class PrivateSoundServer {
+public:
+    PrivateSoundServer() : folder_(std::make_unique<TempDir>()) {
+        socket_ = (folder_->path() / "native").string();
+        ::setenv("PULSE_SERVER", ("unix:" + socket_).c_str(), 1);
+        ::setenv("PULSE_CLIENTCONFIG", folder_->file("client.conf", "autospawn = no\n").c_str(), 1);
+    }
+    ~PrivateSoundServer() {
+        stop();
+        ::unsetenv("PULSE_SERVER");
+        ::unsetenv("PULSE_CLIENTCONFIG");
+    }
+
+    static bool installed() { return run({"sh", "-c", "command -v pulseaudio && command -v parec"}) == 0; }
+
+    // Starts the server (again, on the same socket) and a recorder of its sink.
+    bool start() {
+        server_ = spawn({"pulseaudio", "-n", "--daemonize=no", "--use-pid-file=no",
+                         "--exit-idle-time=-1", "--disallow-exit", "--disable-shm=yes",
+                         "-L", "module-null-sink sink_name=test_sink rate=44100 channels=2",
+                         "-L", "module-native-protocol-unix socket=" + socket_ + " auth-anonymous=1"},
+                        folder_->path() / "server.log");
+        if (!eventually([] { return run({"pactl", "info"}) == 0; }))
+            return false;
+        recording_ = folder_->path() / ("recording" + std::to_string(++recordings_) + ".raw");
+        recorder_ = spawn({"parec", "-d", "test_sink.monitor", "--raw", "--format=s16le",
+                           "--rate=44100", "--channels=2", "--latency-msec=20"},
+                          recording_);
+        return eventually([this] { return frames() > 4410; });
+    }
+
+    // Ends the server by a signal; the recorder ends with it.
+    void stop(int signal = SIGTERM) {
+        for (pid_t* pid : {&recorder_, &server_}) {
+            if (*pid > 0) {
+                ::kill(*pid, signal);
+                ::waitpid(*pid, nullptr, 0);
+            }
+            *pid = 0;
+        }
+    }
+
+    std::vector<std::int16_t> recorded() const {
+        std::ifstream in(recording_, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::vector<std::int16_t> samples(bytes.size() / 4 * 2);
+        std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+        return samples;
+    }
+    std::int64_t frames() const {
+        std::error_code ignored;
+        return static_cast<std::int64_t>(std::filesystem::file_size(recording_, ignored) / 4);
+    }
+    // Frames recorded from `from` on that carry sound, counted in 10 ms windows.
+    std::int64_t loudFrames(std::int64_t from = 0) const {
+        const auto samples = recorded();
+        const std::int64_t count = static_cast<std::int64_t>(samples.size() / 2);
+        std::int64_t loud = 0;
+        for (std::int64_t window = from; window + 441 <= count; window += 441)
+            loud += media::peakLevel(samples, 2, window, 441) > 1000 ? 441 : 0;
+        return loud;
+    }
+    // Whether the last tenth of a second recorded is loud, or silent.
+    bool endsLoud() const { return lastTenth() > 2000; }
+    bool endsSilent() const { return frames() > 4410 && lastTenth() == 0; }
+
+private:
+    int lastTenth() const {
+        const auto samples = recorded();
+        const std::int64_t count = static_cast<std::int64_t>(samples.size() / 2);
+        return media::peakLevel(samples, 2, std::max<std::int64_t>(0, count - 4410), 4410);
+    }
+    static pid_t spawn(const std::vector<std::string>& args, const std::filesystem::path& output) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        std::vector<char*> argv;
+        std::vector<std::string> copy = args;
+        for (auto& a : copy)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        pid_t pid = 0;
+        if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+            pid = 0;
+        posix_spawn_file_actions_destroy(&actions);
+        return pid;
+    }
+    static int run(const std::vector<std::string>& args) {
+        const pid_t pid = spawn(args, "/dev/null");
+        int status = -1;
+        if (pid > 0)
+            ::waitpid(pid, &status, 0);
+        return pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    std::unique_ptr<TempDir> folder_;
+    std::string socket_;
+    std::filesystem::path recording_;
+    int recordings_ = 0;
+    pid_t server_ = 0, recorder_ = 0;
+};
+
+class SoundServerOutput : public MediaTest {
+protected:
+    void SetUp() override {
+        if (!PrivateSoundServer::installed())
+            GTEST_SKIP() << "pulseaudio and parec are not installed";
+        MediaTest::SetUp();
+        media::setSinkFactory([] { return std::make_unique<media::PulseSink>(); });
+        server_ = std::make_unique<PrivateSoundServer>();
+        ASSERT_TRUE(server_->start());
+    }
+    void TearDown() override {
+        if (server_)
+            MediaTest::TearDown();
+        server_.reset();
+    }
+
+    std::unique_ptr<PrivateSoundServer> server_;
+};
+
+TEST_F(SoundServerOutput, PauseKeepsTheQueueSoResumeLosesAndRepeatsNothing) {
+    const auto start = server_->frames();
+    ASSERT_EQ(send(openCommand(fixture("tone440.mp3"))), MCIERR_NONE);
+    ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
+    ASSERT_TRUE(eventually([&] { return server_->loudFrames(start) > 44100 / 2; }));
+    ASSERT_EQ(send("pause lirovan"), MCIERR_NONE);
+    ASSERT_TRUE(eventually([&] { return server_->endsSilent(); }));
+    const auto pausedAt = position("lirovan");
+    const auto heardWhenPaused = server_->loudFrames(start);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(position("lirovan"), pausedAt);
+    EXPECT_EQ(server_->loudFrames(start), heardWhenPaused);
+    EXPECT_NEAR(pausedAt * 44.1, heardWhenPaused, 44100 / 10) << "the position is what was heard";
+
+    ASSERT_EQ(send("resume lirovan"), MCIERR_NONE);
+    ASSERT_TRUE(eventually([] { return status("lirovan", "mode") == "stopped"; }));
+    ASSERT_TRUE(eventually([&] { return server_->endsSilent(); }));
+    // The whole tone, once: a second and a half queued in the server at the
+    // pause came out after it.
+    EXPECT_NEAR(server_->loudFrames(start), 3 * 44100, 44100 / 20);
+}
+
+TEST_F(SoundServerOutput, StopAndMuteSilenceWhatTheServerHoldsAndUnmuteGoesOn) {
+    const auto start = server_->frames();
+    ASSERT_EQ(send(openCommand(fixture("tone880.mp3"))), MCIERR_NONE);
+    ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
+    ASSERT_TRUE(eventually([&] { return server_->loudFrames(start) > 44100 / 4; }));
+
+    // The server holds up to two seconds of the file: what it plays after a
+    // mute or a stop must be far less, however loaded the machine.
+    const auto beforeMute = server_->loudFrames(start);
+    const auto mutedAt = position("lirovan");
+    ASSERT_EQ(send("set lirovan audio all off"), MCIERR_NONE);
+    ASSERT_TRUE(eventually([&] { return server_->endsSilent(); }));
+    EXPECT_LT(server_->loudFrames(start) - beforeMute, 44100 / 2);
+    ASSERT_TRUE(eventually([&] { return position("lirovan") > mutedAt + 500; }));
+    EXPECT_EQ(status("lirovan", "mode"), "playing");
+
+    ASSERT_EQ(send("set lirovan audio all on"), MCIERR_NONE);
+    ASSERT_TRUE(eventually([&] { return server_->endsLoud(); }));
+    const auto beforeStop = server_->loudFrames(start);
+    ASSERT_EQ(send("stop lirovan"), MCIERR_NONE);
+    ASSERT_TRUE(eventually([&] { return server_->endsSilent(); }));
+    EXPECT_LT(server_->loudFrames(start) - beforeStop, 44100 / 2);
+    // Less than the whole file was heard: the muted part was not.
+    EXPECT_LT(server_->loudFrames(start), 3 * 44100 - 44100 / 2);
+}
+
+TEST_F(SoundServerOutput, AServerThatGoesAwayEndsTheFileAndTheNextIsHeardWhenItIsBack) {
+    ASSERT_EQ(send(openCommand(fixture("tone440.mp3"))), MCIERR_NONE);
+    ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
+    ASSERT_TRUE(eventually([&] { return server_->loudFrames() > 44100 / 4; }));
+    server_->stop(SIGKILL);
+    ASSERT_TRUE(eventually([] { return status("lirovan", "mode") == "stopped"; }));
+    EXPECT_EQ(send("close lirovan"), MCIERR_NONE);
+    // Without a server there is no output to be had.
+    ASSERT_EQ(send(openCommand(fixture("tone660.mp3"))), MCIERR_NONE);
+    ASSERT_TRUE(eventually([] { return status("lirovan", "mode") == "not ready"; }));
+    EXPECT_EQ(send("close lirovan"), MCIERR_NONE);
+
+    ASSERT_TRUE(server_->start());
+    ASSERT_EQ(send(openCommand(fixture("tone880.mp3"))), MCIERR_NONE);
+    ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
+    ASSERT_TRUE(eventually([&] { return server_->loudFrames() > 44100 / 4; }));
+}
