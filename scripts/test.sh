@@ -2,7 +2,8 @@
 # Installs what is missing, builds everything and runs every test: the unit and
 # widget tests, the media-layer tests under ThreadSanitizer and under
 # AddressSanitizer+UBSan, the fuzz targets for a short while, and the
-# end-to-end tests against a real X server and sound server.
+# end-to-end tests against a real X server and sound server (PulseAudio, then
+# PipeWire's PulseAudio service).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
@@ -36,6 +37,7 @@ bench/fuzz/run.sh "${VELMYR_FUZZ_SECONDS:-30}" || status=1
 
 if [ -x tests/e2e/run.sh ]; then
     tests/e2e/run.sh build || status=1
+    tests/e2e/run.sh build --server pipewire || status=1
 fi
 
 exit $status

@@ -75,7 +75,9 @@ wait_for() {
 
 e2e_require_tools() {
     local missing=() tool
-    for tool in Xvfb openbox xdotool xprop xwininfo pulseaudio pactl parec; do
+    local server_tools=pulseaudio
+    [ "$e2e_server" = pipewire ] && server_tools="pipewire wireplumber pipewire-pulse dbus-daemon"
+    for tool in Xvfb openbox xdotool xprop xwininfo $server_tools pactl parec; do
         command -v "$tool" >/dev/null || missing+=("$tool")
     done
     [ -x "$velmyr_bin" ] || missing+=("$velmyr_bin (build the project)")
@@ -87,9 +89,13 @@ e2e_require_tools() {
     fi
 }
 
-# Starts Xvfb on a display number of its own choosing, openbox, PulseAudio with
-# the null sink, and a recorder of the sink's monitor. Sets DISPLAY and the
-# sound server's variables for everything started afterwards.
+# The sound server the player talks to: "pulseaudio", or "pipewire" for
+# PipeWire with its PulseAudio service (VELMYR_E2E_SERVER, or run.sh --server).
+e2e_server=${VELMYR_E2E_SERVER:-pulseaudio}
+
+# Starts Xvfb on a display number of its own choosing, openbox, the sound
+# server with the null sink, and a recorder of the sink's monitor. Sets DISPLAY
+# and the sound server's variables for everything started afterwards.
 e2e_start_desktop() {
     work=$(mktemp -d /tmp/velmyr-e2e.XXXXXX)
     mkdir -p "$work/xdg" "$work/home" "$work/pulse" "$work/tests"
@@ -124,22 +130,52 @@ e2e_start_desktop() {
 }
 
 # Starts the private sound server on its socket in $PULSE_RUNTIME_PATH; sets
-# sound_pid. Started again after a test ended it, it takes the same socket
-# (PulseAudio removes the stale one) and the same null sink.
+# sound_pid, the process that serves the PulseAudio protocol, which the fault
+# tests stop and kill. Started again after a test ended it, it takes the same
+# socket and the same null sink.
 start_sound_server() {
-    # As root PulseAudio warns but runs; -n skips the system's default script,
-    # so the null sink is the only sink and nothing reaches real hardware.
-    DISPLAY= pulseaudio -n --daemonize=no --use-pid-file=no --exit-idle-time=-1 --disallow-exit \
-        --disable-shm=yes --log-target=stderr \
-        -L "module-null-sink sink_name=$sink rate=44100 channels=2" \
-        -L "module-native-protocol-unix socket=$work/pulse/native auth-anonymous=1" \
-        >>"$work/pulse.log" 2>&1 &
-    sound_pid=$!
-    started_pids+=($sound_pid)
+    if [ "$e2e_server" = pipewire ]; then
+        start_pipewire || return 1
+    else
+        # As root PulseAudio warns but runs; -n skips the system's default script,
+        # so the null sink is the only sink and nothing reaches real hardware.
+        DISPLAY= pulseaudio -n --daemonize=no --use-pid-file=no --exit-idle-time=-1 --disallow-exit \
+            --disable-shm=yes --log-target=stderr \
+            -L "module-null-sink sink_name=$sink rate=44100 channels=2" \
+            -L "module-native-protocol-unix socket=$work/pulse/native auth-anonymous=1" \
+            >>"$work/pulse.log" 2>&1 &
+        sound_pid=$!
+        started_pids+=($sound_pid)
+    fi
     if ! wait_for 20 pactl info; then
-        echo "e2e: PulseAudio did not start (see $work/pulse.log)" >&2; return 1
+        echo "e2e: the sound server did not start (see $work/pulse.log)" >&2; return 1
+    fi
+    if ! pactl list short sinks | grep -q "[[:space:]]$sink[[:space:]]"; then
+        pactl load-module module-null-sink sink_name="$sink" rate=44100 channels=2 >/dev/null
     fi
     pactl set-default-sink "$sink"
+}
+
+# PipeWire, its session manager and a D-Bus session bus of their own (the
+# player keeps the missing one) stay up for the whole run; the PulseAudio
+# service in front of them is the sound server that the tests end and start.
+# Its null sink, made through it, goes and comes back with it.
+start_pipewire() {
+    local bus=unix:path=$XDG_RUNTIME_DIR/bus
+    if [ -z "${pipewire_pid:-}" ] || ! alive "$pipewire_pid"; then
+        dbus-daemon --session --address="$bus" --nofork --nopidfile >>"$work/pulse.log" 2>&1 &
+        started_pids+=($!)
+        wait_for 20 test -S "$XDG_RUNTIME_DIR/bus" || { echo "e2e: no D-Bus session bus" >&2; return 1; }
+        DBUS_SESSION_BUS_ADDRESS=$bus pipewire >>"$work/pulse.log" 2>&1 &
+        pipewire_pid=$!
+        started_pids+=($pipewire_pid)
+        wait_for 20 test -S "$XDG_RUNTIME_DIR/pipewire-0" || { echo "e2e: PipeWire did not start" >&2; return 1; }
+        DBUS_SESSION_BUS_ADDRESS=$bus wireplumber >>"$work/pulse.log" 2>&1 &
+        started_pids+=($!)
+    fi
+    DBUS_SESSION_BUS_ADDRESS=$bus pipewire-pulse >>"$work/pulse.log" 2>&1 &
+    sound_pid=$!
+    started_pids+=($sound_pid)
 }
 
 # Records the null sink's monitor into a new file, which `listen` reads from
@@ -462,7 +498,9 @@ run_one() {
 e2e_main() {
     passed=0 failed=0
     local selected=("$@") name
-    [ ${#selected[@]} -eq 0 ] && selected=("${all_tests[@]}")
+    if [ ${#selected[@]} -eq 0 ]; then
+        if [ "$e2e_server" = pipewire ]; then selected=($pipewire_tests); else selected=("${all_tests[@]}"); fi
+    fi
     for name in "${selected[@]}"; do
         declare -F "test_$name" >/dev/null || { echo "e2e: no test named $name" >&2; exit 2; }
     done
@@ -475,7 +513,7 @@ e2e_main() {
         exit 1
     fi
     e2e_make_music
-    echo "e2e: display $DISPLAY, sound server $PULSE_SERVER, files in $work"
+    echo "e2e: display $DISPLAY, sound server $e2e_server at $PULSE_SERVER, files in $work"
 
     for name in "${selected[@]}"; do run_one "$name"; done
 

@@ -5,6 +5,10 @@
 # Waits are generous: the verdicts must hold on a loaded two-core machine. The
 # tight figures belong to bench/e2e.
 
+# What is heard, played again through PipeWire's PulseAudio service.
+pipewire_tests="play_by_double_click next_and_previous pause_and_resume mute_while_playing_on stop
+    sound_server_killed sound_server_terminated sound_server_stalled sound_server_stalled_many_plays"
+
 e2e_test layout
 test_layout() {
     start_player --folder "$music" || return 1
