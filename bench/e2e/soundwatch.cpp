@@ -1,11 +1,12 @@
 // e2e_soundwatch: how long after a command the sound output starts or stops.
 //
-//   parec ... --raw --format=s16le --channels=2 | e2e_soundwatch sound|silence COMMAND...
+//   parec ... --raw --format=s16le --channels=2 |
+//       e2e_soundwatch sound|silence [--after-ms N] COMMAND...
 //
 // Reads the live recording from stdin. Once the stream flows in real time (the
-// backlog drained) and is in the opposite state (silent before "sound",
-// sounding before "silence"), runs COMMAND and reports, in milliseconds from
-// the moment it was started:
+// backlog drained) and has been in the opposite state (silent before "sound",
+// sounding before "silence") for N ms (300 by default), runs COMMAND and
+// reports, in milliseconds from the moment it was started:
 //   latency_ms  when the recording changed state: the first loud sample, or
 //               the start of the first quiet stretch that lasts;
 //   command_ms  how long COMMAND itself ran (xdotool's own time);
@@ -33,7 +34,6 @@ constexpr int kRate = 44100;
 constexpr int kChannels = 2;
 constexpr int kLoud = 1000;                    // of 32767: about -30 dBFS
 constexpr long kQuietRun = kRate / 10;         // 100 ms of quiet counts as silence
-constexpr double kBeforeSeconds = 0.3;         // the opposite state must hold this long first
 constexpr double kLimitSeconds = 10.0;
 
 double msSince(Clock::time_point t0, Clock::time_point t) {
@@ -53,10 +53,16 @@ pid_t start(char** argv) {
 
 int main(int argc, char** argv) {
     if (argc < 3 || (std::strcmp(argv[1], "sound") != 0 && std::strcmp(argv[1], "silence") != 0)) {
-        std::fprintf(stderr, "usage: parec ... | e2e_soundwatch sound|silence COMMAND...\n");
+        std::fprintf(stderr, "usage: parec ... | e2e_soundwatch sound|silence [--after-ms N] COMMAND...\n");
         return 2;
     }
     const bool wantSound = std::strcmp(argv[1], "sound") == 0;
+    char** commandArgs = argv + 2;
+    double beforeSeconds = 0.3;  // the opposite state must hold this long first
+    if (argc >= 5 && std::strcmp(argv[2], "--after-ms") == 0) {
+        beforeSeconds = std::atof(argv[3]) / 1000;
+        commandArgs = argv + 4;
+    }
     signal(SIGPIPE, SIG_IGN);
 
     std::vector<int16_t> buffer(4096 * kChannels);
@@ -130,13 +136,13 @@ int main(int argc, char** argv) {
         }
 
         // Start the command once the opposite state has held, live, for a while.
-        const long before = static_cast<long>(kBeforeSeconds * kRate);
+        const long before = static_cast<long>(beforeSeconds * kRate);
         if (!armed && !backlog && (wantSound ? quietRun >= before : soundingRun >= before)) {
             armed = true;
             quietRun = 0;
             soundingRun = 0;
             t0 = Clock::now();
-            command = start(argv + 2);
+            command = start(commandArgs);
         }
         if (armed && msSince(t0, arrival) > kLimitSeconds * 1000) {
             std::fprintf(stderr, "e2e_soundwatch: no %s within %.0f s\n", argv[1], kLimitSeconds);

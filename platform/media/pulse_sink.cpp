@@ -13,8 +13,10 @@ namespace media {
 namespace {
 
 // The server keeps this much queued and asks for more once the refill has
-// been played; measured against shorter queues, this is where the CPU cost
-// of playback stops falling (bench/e2e).
+// been played, so the playback thread wakes once a second. Measured (CPU per
+// minute of 128 kbit/s playback): 1 s queue 0.052 s, 2 s 0.045 s, 4 s 0.038 s,
+// against 0.45 s for mpg123 -o pulse; past 2 s the server holds more per
+// stream for little gain.
 constexpr long kQueueMilliseconds = 2000;
 constexpr long kRefillMilliseconds = 1000;
 // Playback starts, and starts again after a flush, once this much is queued.
