@@ -14,7 +14,9 @@ namespace controls {
 class FileListBox : public QListView {
     Q_OBJECT
 public:
-    explicit FileListBox(QWidget* parent = nullptr);  // starts at the current folder
+    // Starts at the current folder, read when the list is first shown or
+    // counted, and not at all when a path is set before that.
+    explicit FileListBox(QWidget* parent = nullptr);
 
     // The list never holds more entries than a 16-bit count can report.
     static constexpr int MaxEntries = 32767;
@@ -39,11 +41,15 @@ signals:
     void DblClick();
     void MouseMove(short Button, short Shift, float X, float Y);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void refill();
 
     QStringListModel* model_;
     QString path_;
+    bool listed_ = false;
     QString pattern_ = QStringLiteral("*.mp3");
 };
 
