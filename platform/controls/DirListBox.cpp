@@ -69,6 +69,7 @@ DirListBox::DirListBox(QWidget* parent)
     setUniformItemSizes(true);
     setIconSize(QSize(12, 12));
     applyListLook(this, QColor(0x80, 0x80, 0x80), Qt::black);
+    acceptLeftButtonOnly(this);
     new MouseMoveRelay(this, [this](short b, short s, float x, float y) { emit MouseMove(b, s, x, y); });
     path_ = QDir::currentPath();
 }
@@ -92,7 +93,6 @@ void DirListBox::showEvent(QShowEvent* event) {
 
 void DirListBox::mouseDoubleClickEvent(QMouseEvent* event) {
     QListWidget::mouseDoubleClickEvent(event);
-    if (event->button() != Qt::LeftButton) return;
     if (QListWidgetItem* entry = itemAt(event->position().toPoint()))
         setPath(entry->data(PathRole).toString());
 }

@@ -1,6 +1,7 @@
 // A folder list: the folder tree of its path (ancestors from the root down,
-// the folder itself, then its subfolders, indented). A single click selects,
-// a double-click opens the entry. Any change of Path raises Change.
+// the folder itself, then its subfolders, indented). A single click of the left
+// button selects, its double-click opens the entry; the other buttons do
+// neither. Any change of Path raises Change.
 #pragma once
 
 #include <QIcon>

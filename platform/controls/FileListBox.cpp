@@ -21,6 +21,7 @@ FileListBox::FileListBox(QWidget* parent) : QListView(parent), model_(new QStrin
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setUniformItemSizes(true);
     applyListLook(this, QColor(0x80, 0x80, 0x00), Qt::white);
+    acceptLeftButtonOnly(this);
     new MouseMoveRelay(this, [this](short b, short s, float x, float y) { emit MouseMove(b, s, x, y); });
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& entry) {
         if (entry.isValid()) emit DblClick();

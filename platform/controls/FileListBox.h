@@ -1,6 +1,7 @@
 // A file list: names (without folder) of the files in Path matching Pattern
 // ("*.mp3"), matched and sorted without regard to case, hidden files left out.
-// At most one entry is selected; a single click only selects.
+// At most one entry is selected; a single click of the left button only
+// selects, its double-click raises DblClick; the other buttons do neither.
 #pragma once
 
 #include <QListView>
