@@ -23,5 +23,6 @@ else echo "e2e: no build folder $build_arg" >&2; exit 1; fi
 
 . "$here/lib.sh"
 . "$here/tests.sh"
+. "$here/delivery_tests.sh"
 
 e2e_main "$@"
