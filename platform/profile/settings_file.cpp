@@ -185,12 +185,13 @@ std::string settingsFileLocation(const std::string& besideProgram, const std::st
 
 bool makeFolderFor(const std::string& path) {
     const std::string folder = folderOf(path);
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
     for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
         const std::string step = folder.substr(0, slash);
         if (::mkdir(step.c_str(), 0700) != 0 && errno != EEXIST) return false;
         if (slash == std::string::npos) break;
     }
-    struct stat info {};
     return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
