@@ -23,12 +23,6 @@ package_of_build() {
     [ -n "$deb" ] && echo "$deb"
 }
 
-# The sizes of the icon images the window manager was given, e.g. "16x16 32x32".
-window_icon_sizes() {
-    xprop -id "$win" _NET_WM_ICON 2>/dev/null | grep -o 'Icon ([0-9]* x [0-9]*)' | tr -d 'Icon() ' |
-        sort -un | tr '\n' ' ' | sed 's/ $//'
-}
-
 # apt-get installs the package with what it depends on, the installed player
 # shows its icons and plays a file; the package is removed again afterwards
 # unless it was installed before.
@@ -60,8 +54,9 @@ installed_package_plays() {
     (cd "$music" && exec velmyr) >>"$test_dir/velmyr.log" 2>&1 &
     player_pid=$!
     await_player_window || return 1
-    [ "$(window_icon_sizes)" = "16x16 32x32" ] ||
-        fail "the window manager was given icons of $(window_icon_sizes), expected 16x16 and 32x32 only"
+    local icons
+    icons=$(xprop -id "$win" _NET_WM_ICON 2>/dev/null | grep -o 'Icon ([0-9]* x [0-9]*)' | tr -d 'Icon() ' | sort -un)
+    [ "$(echo $icons)" = "16x16 32x32" ] || fail "the window manager was given icons of $(echo $icons), expected 16x16 and 32x32 only"
     double_click_at $first_file
     await sound 5
     listen 1.0 playing
@@ -133,26 +128,22 @@ close_by_label() {
     [ "$player_status" = 0 ] || fail "$1: the player ended with status $player_status"
 }
 
-# On Wayland: weston's headless backend (pixman renderer, so that it can take
-# screenshots) with the Qt Wayland plugin. The compositor's scene graph shows
-# the player's top-level window, its screenshot shows the window painted, and
+# On Wayland: weston's headless backend with the Qt Wayland plugin. The
+# compositor's scene graph shows the player's top-level window at its size, and
 # SIGTERM unloads it: the settings file is written and the exit status is 0.
 # The headless backend has no input devices, and weston here has no module to
 # inject input, so the drag cannot be tried there.
 e2e_test wayland_start
 test_wayland_start() {
     local runtime=$test_dir/wayland socket=velmyr-wayland weston_pid view
-    command -v weston >/dev/null && command -v weston-debug >/dev/null && command -v weston-screenshooter >/dev/null ||
+    command -v weston >/dev/null && command -v weston-debug >/dev/null ||
         { fail "weston is not installed (scripts/test.sh installs it)"; return 1; }
     mkdir -m 700 "$runtime"
-    XDG_RUNTIME_DIR=$runtime weston --backend=headless-backend.so --use-pixman --socket=$socket \
-        --idle-time=0 --debug --no-config --log="$test_dir/weston.log" >/dev/null 2>&1 &
+    XDG_RUNTIME_DIR=$runtime weston --backend=headless-backend.so --socket=$socket --idle-time=0 --debug \
+        --no-config --log="$test_dir/weston.log" >/dev/null 2>&1 &
     weston_pid=$!
     started_pids+=($weston_pid)
-    if ! wait_for 20 test -S "$runtime/$socket"; then
-        fail "weston did not start (see $test_dir/weston.log)"
-        return 1
-    fi
+    wait_for 20 test -S "$runtime/$socket" || { fail "weston did not start (see $test_dir/weston.log)"; return 1; }
 
     app_dir=$test_dir/app
     mkdir -p "$app_dir"
@@ -163,7 +154,9 @@ test_wayland_start() {
     if wait_for 30 eval '[ -n "$(wayland_view)" ]'; then
         view=$(wayland_view)
         e2e_log "weston shows the player's window at $view"
-        wayland_window_painted $view
+        read -r left top right bottom <<<"$view"
+        [ $((right - left))x$((bottom - top)) = 225x194 ] ||
+            fail "the window on Wayland is $((right - left))x$((bottom - top)), expected 225x194"
     else
         fail "weston's scene graph shows no window titled \"$window_title\" within 30 s"
     fi
@@ -185,34 +178,4 @@ wayland_view() {
         awk -v title="top-level window '$window_title'" '
             index($0, title) { found = 1; next }
             found && /position:/ { gsub(/[(),>-]/, " "); print $2, $3, $4, $5; exit }'
-}
-
-# Statistics of a rectangle of a screenshot in screen coordinates; sets px_match ...
-#   screen_region IMAGE X Y W H R G B TOLERANCE
-screen_region() {
-    local line
-    line=$("$probe" region "$@") || return 1
-    eval "$(sed -E 's/([a-z]+)=/px_\1=/g' <<<"$line")"
-}
-
-# The window at LEFT TOP RIGHT BOTTOM on weston's screen has the player's size
-# and shows its navy surface and olive file list.
-wayland_window_painted() {
-    local left=$1 top=$2 right=$3 bottom=$4 deadline=$((SECONDS + 20))
-    [ $((right - left))x$((bottom - top)) = 225x194 ] ||
-        fail "the window on Wayland is $((right - left))x$((bottom - top)), expected 225x194"
-    while :; do
-        rm -f "$test_dir"/wayland-screenshot-*.png
-        (cd "$test_dir" && XDG_RUNTIME_DIR=$runtime WAYLAND_DISPLAY=$socket timeout 10 weston-screenshooter) >/dev/null 2>&1
-        shot=$(ls "$test_dir"/wayland-screenshot-*.png 2>/dev/null | head -n1)
-        if [ -n "$shot" ]; then
-            cp "$shot" "$test_dir/wayland.png"
-            screen_region "$shot" $((left + 26)) $((top + 66)) 165 68 $olive 8 && holds "$px_match >= 0.5" &&
-                screen_region "$shot" $((left + 196)) $((top + 24)) 26 112 $navy 6 && holds "$px_match >= 0.99" &&
-                return 0
-        fi
-        [ $SECONDS -ge $deadline ] && break
-        sleep 0.5
-    done
-    fail "weston's screenshot does not show the window painted (see $test_dir/wayland.png)"
 }

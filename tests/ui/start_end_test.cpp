@@ -100,7 +100,8 @@ TEST_F(StartAndEnd, WhereTheProgramFolderCannotBeWrittenTheUsersConfigFolderKeep
         first.close();
     }
     frmVELMYR second(options);
-    qputenv("XDG_CONFIG_HOME", previousConfig);
+    if (previousConfig.isNull()) qunsetenv("XDG_CONFIG_HOME");
+    else qputenv("XDG_CONFIG_HOME", previousConfig);
     EXPECT_EQ(second.Dir1->Path(), restored.path());
     EXPECT_EQ(second.Label10->text(), "(12) MP3 files in this directory");
     QFile ini(config.path() + "/velmyr/velmyr.ini");
