@@ -15,3 +15,7 @@ velmyr_install_missing() {
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
+
+# The Debian package and its checks (cpack with dpkg-shlibdeps, lintian, the
+# desktop-entry and AppStream validators), and the start on Wayland (weston).
+VELMYR_TEST_PACKAGES="$VELMYR_TEST_PACKAGES dpkg-dev file lintian desktop-file-utils appstream weston qt6-wayland"

@@ -2,12 +2,13 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFont>
-#include <QIcon>
 #include <chrono>
 #include <cstdlib>
 #include <optional>
 
+#include "platform/controls/ico_image.h"
 #include "platform/controls/list_support.h"
 #include "platform/controls/mouse_args.h"
 #include "platform/media/media_layer.h"
@@ -71,8 +72,6 @@ frmVELMYR::frmVELMYR(Options options) : options_(std::move(options)) {
     emit Load();
 }
 
-QString frmVELMYR::SettingsFile() const { return options_.programFolder + QStringLiteral("/velmyr.ini"); }
-
 void frmVELMYR::createControls() {
     // Each control is created below those created before it, so the order here
     // is the stacking order from the topmost.
@@ -99,9 +98,8 @@ void frmVELMYR::createControls() {
 
 void frmVELMYR::applyLayout() {
     setWindowTitle(QStringLiteral("Quillmere Mp3 Player"));
-    QIcon icon;
-    for (int size : {16, 32, 48}) icon.addFile(QStringLiteral(":/icon/velmyr-%1.png").arg(size));
-    setWindowIcon(icon);
+    QFile icon(QStringLiteral(":/icon/velmyr.ico"));
+    if (icon.open(QIODevice::ReadOnly)) setWindowIcon(controls::iconFromIco(icon.readAll()));
     setFixedSize(toPixels(WindowWidth), toPixels(WindowHeight));
     move(toPixels(WindowLeft), toPixels(WindowTop));
     QPalette surface = palette();

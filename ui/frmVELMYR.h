@@ -18,7 +18,8 @@ class frmVELMYR : public controls::FormWindow {
     Q_OBJECT
 public:
     struct Options {
-        // Folder of the settings file; empty: the program's own folder.
+        // The program's folder, where the settings file is kept when the user
+        // can write it there; empty: the program's own folder.
         QString programFolder;
         // Ends the process once the window has unloaded; empty: the program's
         // real end (media layer shut down, then exit with status 0).
@@ -88,7 +89,9 @@ public:
     void Label2_Click();
     void Label3_Click();
 
-    // The settings file: the program's folder followed by "/velmyr.ini".
+    // The settings file: the program's folder followed by "/velmyr.ini" where
+    // the user can write it, otherwise velmyr/velmyr.ini in the user's
+    // configuration folder (an installed copy run by a normal user).
     QString SettingsFile() const;
 
 private:

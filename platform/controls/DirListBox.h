@@ -1,8 +1,10 @@
 // A folder list: the folder tree of its path (ancestors from the root down,
-// the folder itself, then its subfolders, indented). A single click selects,
-// a double-click opens the entry. Any change of Path raises Change.
+// the folder itself, then its subfolders, indented). A single click of the left
+// button selects, its double-click opens the entry; the other buttons do
+// neither. Any change of Path raises Change.
 #pragma once
 
+#include <QIcon>
 #include <QListWidget>
 #include <QString>
 
@@ -11,7 +13,9 @@ namespace controls {
 class DirListBox : public QListWidget {
     Q_OBJECT
 public:
-    explicit DirListBox(QWidget* parent = nullptr);  // starts at the current folder
+    // Starts at the current folder; its tree is read when the list is first
+    // shown, and not at all when a path is set before that.
+    explicit DirListBox(QWidget* parent = nullptr);
 
     QString Path() const;
     // Shows the tree of path and raises Change when it differs from Path().
@@ -28,12 +32,15 @@ signals:
     void MouseMove(short Button, short Shift, float X, float Y);
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     void showTree();
 
+    QIcon openFolder_, closedFolder_;
     QString path_;
+    bool treeShown_ = false;
 };
 
 }  // namespace controls

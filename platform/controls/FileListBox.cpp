@@ -21,12 +21,12 @@ FileListBox::FileListBox(QWidget* parent) : QListView(parent), model_(new QStrin
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setUniformItemSizes(true);
     applyListLook(this, QColor(0x80, 0x80, 0x00), Qt::white);
+    acceptLeftButtonOnly(this);
     new MouseMoveRelay(this, [this](short b, short s, float x, float y) { emit MouseMove(b, s, x, y); });
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& entry) {
         if (entry.isValid()) emit DblClick();
     });
     path_ = QDir::currentPath();
-    refill();
 }
 
 QString FileListBox::Path() const { return path_; }
@@ -43,7 +43,10 @@ void FileListBox::setPattern(const QString& pattern) {
     refill();
 }
 
-short FileListBox::ListCount() const { return static_cast<short>(model_->rowCount()); }
+short FileListBox::ListCount() const {
+    if (!listed_) const_cast<FileListBox*>(this)->refill();
+    return static_cast<short>(model_->rowCount());
+}
 
 short FileListBox::ListIndex() const {
     const QModelIndexList selected = selectionModel()->selectedIndexes();
@@ -51,6 +54,7 @@ short FileListBox::ListIndex() const {
 }
 
 void FileListBox::setListIndex(short index) {
+    if (!listed_) refill();
     if (index < 0 || index >= model_->rowCount()) {
         selectionModel()->clearSelection();
         return;
@@ -64,7 +68,13 @@ QString FileListBox::FileName() const {
     return selected.isEmpty() ? QString() : selected.first().data().toString();
 }
 
+void FileListBox::showEvent(QShowEvent* event) {
+    if (!listed_) refill();
+    QListView::showEvent(event);
+}
+
 void FileListBox::refill() {
+    listed_ = true;
     QStringList names = matchingFiles(path_, pattern_);
     if (names.size() > MaxEntries) names.resize(MaxEntries);
     model_->setStringList(names);

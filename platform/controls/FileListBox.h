@@ -1,6 +1,7 @@
 // A file list: names (without folder) of the files in Path matching Pattern
 // ("*.mp3"), matched and sorted without regard to case, hidden files left out.
-// At most one entry is selected; a single click only selects.
+// At most one entry is selected; a single click of the left button only
+// selects, its double-click raises DblClick; the other buttons do neither.
 #pragma once
 
 #include <QListView>
@@ -14,7 +15,9 @@ namespace controls {
 class FileListBox : public QListView {
     Q_OBJECT
 public:
-    explicit FileListBox(QWidget* parent = nullptr);  // starts at the current folder
+    // Starts at the current folder, read when the list is first shown or
+    // counted, and not at all when a path is set before that.
+    explicit FileListBox(QWidget* parent = nullptr);
 
     // The list never holds more entries than a 16-bit count can report.
     static constexpr int MaxEntries = 32767;
@@ -39,11 +42,15 @@ signals:
     void DblClick();
     void MouseMove(short Button, short Shift, float X, float Y);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void refill();
 
     QStringListModel* model_;
     QString path_;
+    bool listed_ = false;
     QString pattern_ = QStringLiteral("*.mp3");
 };
 

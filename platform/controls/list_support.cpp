@@ -21,6 +21,30 @@ void applyListLook(QAbstractItemView* view, const QColor& background, const QCol
     view->setPalette(p);
 }
 
+namespace {
+
+class LeftButtonOnly : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        const QEvent::Type type = event->type();
+        if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease &&
+            type != QEvent::MouseButtonDblClick)
+            return false;
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) return false;
+        event->accept();
+        return true;
+    }
+};
+
+}  // namespace
+
+void acceptLeftButtonOnly(QAbstractScrollArea* list) {
+    list->viewport()->installEventFilter(new LeftButtonOnly(list));
+}
+
 MouseMoveRelay::MouseMoveRelay(QAbstractScrollArea* area, Raise raise)
     : QObject(area), area_(area), raise_(std::move(raise)) {
     QWidget* parts[] = {area, area->viewport(), area->horizontalScrollBar(),

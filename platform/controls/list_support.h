@@ -13,6 +13,11 @@ namespace controls {
 // Gives a list the flat single-line border and its background and text colours.
 void applyListLook(QAbstractItemView* view, const QColor& background, const QColor& text);
 
+// Lets only the left button select and double-click in a list: presses,
+// releases and double-clicks of the other buttons over its entries are taken
+// and dropped.
+void acceptLeftButtonOnly(QAbstractScrollArea* list);
+
 // Raises `raise` for every pointer move over a scroll area (its viewport, its
 // scroll bars, its border) with the platform's mouse arguments, in twips
 // relative to the area. Moves over the area never reach the window beneath.

@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -148,6 +150,49 @@ bool replaceFileAtomically(const std::string& path, const std::string& text) {
     }
     syncFolder(folderOf(path));
     return true;
+}
+
+bool canReplace(const std::string& path) {
+    const std::optional<std::string> target = resolveLinks(path);
+    if (!target || ::faccessat(AT_FDCWD, folderOf(*target).c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+        return false;
+    struct stat info {};
+    if (::lstat(target->c_str(), &info) != 0) return errno == ENOENT;
+    return S_ISREG(info.st_mode) && ::faccessat(AT_FDCWD, target->c_str(), R_OK | W_OK, AT_EACCESS) == 0;
+}
+
+namespace {
+
+std::string userConfigFolder() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config && config[0] == '/') return config;
+    const char* home = std::getenv("HOME");
+    if (!home || home[0] != '/') {
+        const passwd* user = ::getpwuid(::geteuid());
+        home = user ? user->pw_dir : nullptr;
+    }
+    return home && home[0] == '/' ? std::string(home) + "/.config" : std::string();
+}
+
+}  // namespace
+
+std::string settingsFileLocation(const std::string& besideProgram, const std::string& app) {
+    if (canReplace(besideProgram)) return besideProgram;
+    const std::string config = userConfigFolder();
+    if (config.empty()) return besideProgram;
+    return config + "/" + app + "/" + besideProgram.substr(besideProgram.rfind('/') + 1);
+}
+
+bool makeFolderFor(const std::string& path) {
+    const std::string folder = folderOf(path);
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
+    for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        const std::string step = folder.substr(0, slash);
+        if (::mkdir(step.c_str(), 0700) != 0 && errno != EEXIST) return false;
+        if (slash == std::string::npos) break;
+    }
+    return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 void setWriteFaultForTesting(WriteFault fault) { writeFault() = std::move(fault); }

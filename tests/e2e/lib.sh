@@ -254,6 +254,11 @@ start_player() {
     (cd "$cwd" && exec env ${factor:+QT_SCALE_FACTOR=$factor} "$app_dir/velmyr") >>"$test_dir/velmyr.log" 2>&1 &
     player_pid=$!
     scale=${factor:-1}
+    await_player_window
+}
+
+# Waits for the player started as $player_pid to show its window and paint it; sets win.
+await_player_window() {
     win=$(timeout 30 xdotool search --sync --onlyvisible --pid "$player_pid" --name "^$window_title\$" 2>/dev/null | head -n1)
     if [ -z "$win" ]; then
         fail "no window titled \"$window_title\" appeared within 30 s (log: $test_dir/velmyr.log)"

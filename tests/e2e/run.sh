@@ -30,5 +30,6 @@ fi
 
 . "$here/lib.sh"
 . "$here/tests.sh"
+. "$here/delivery_tests.sh"
 
 e2e_main "$@"

@@ -81,10 +81,33 @@ TEST_F(StartAndEnd, NothingUsableStoredKeepsTheStartingFolder) {
 
 TEST_F(StartAndEnd, TheSettingsFileLiesInTheProgramFolderJoinedAsText) {
     frmVELMYR::Options options;
-    options.programFolder = "/opt/velmyr/";
+    options.programFolder = restored.path() + "/";
     options.endProgram = [] {};
     frmVELMYR w(options);
-    EXPECT_EQ(w.SettingsFile(), "/opt/velmyr//velmyr.ini");
+    EXPECT_EQ(w.SettingsFile(), restored.path() + "//velmyr.ini");
+}
+
+TEST_F(StartAndEnd, WhereTheProgramFolderCannotBeWrittenTheUsersConfigFolderKeepsTheFolder) {
+    QTemporaryDir config;
+    const QByteArray previousConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    frmVELMYR::Options options;
+    options.programFolder = startFolder.path() + "/not-a-folder";  // no write can land there, even for root
+    options.endProgram = [] {};
+    {
+        frmVELMYR first(options);
+        first.Dir1->setPath(restored.path());
+        first.close();
+    }
+    frmVELMYR second(options);
+    if (previousConfig.isNull()) qunsetenv("XDG_CONFIG_HOME");
+    else qputenv("XDG_CONFIG_HOME", previousConfig);
+    EXPECT_EQ(second.Dir1->Path(), restored.path());
+    EXPECT_EQ(second.Label10->text(), "(12) MP3 files in this directory");
+    QFile ini(config.path() + "/velmyr/velmyr.ini");
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_EQ(ini.readAll(), iniWithPath(restored.path()));
+    EXPECT_FALSE(QFile::exists(options.programFolder + "/velmyr.ini"));
 }
 
 TEST_F(StartAndEnd, UnloadWritesTheFolderThenStopsThenEnds) {

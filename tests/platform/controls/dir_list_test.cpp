@@ -137,6 +137,10 @@ TEST(DirListBox, ClickSelectsDoubleClickOpens) {
     ASSERT_EQ(list->selectedItems().size(), 1);
     EXPECT_EQ(list->selectedItems().first()->text(), "one");
 
+    QTest::mouseDClick(window.windowHandle(), Qt::RightButton, {}, entryPoint("two"));
+    EXPECT_EQ(changes.count(), 0) << "the right button opens nothing";
+    EXPECT_EQ(list->selectedItems().first()->text(), "one") << "nor selects";
+
     QTest::mouseDClick(window.windowHandle(), Qt::LeftButton, {}, entryPoint("two"));
     EXPECT_EQ(changes.count(), 1);
     EXPECT_EQ(list->Path(), dir.path() + "/two");

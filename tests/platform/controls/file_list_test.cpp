@@ -141,6 +141,15 @@ TEST(FileListBox, SingleClickSelectsDoubleClickRaisesDblClickOnEntriesOnly) {
     QTest::mouseDClick(window.windowHandle(), Qt::LeftButton, {},
                        list->viewport()->mapTo(&window, QPoint(5, 70)));
     EXPECT_EQ(dblClicks.count(), 1) << "below the last entry";
+
+    // The other buttons neither select nor double-click.
+    list->setListIndex(0);
+    for (const Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton}) {
+        QTest::mouseClick(window.windowHandle(), button, {}, rowPoint(1));
+        QTest::mouseDClick(window.windowHandle(), button, {}, rowPoint(1));
+        EXPECT_EQ(list->FileName(), "a.mp3") << button;
+        EXPECT_EQ(dblClicks.count(), 1) << button;
+    }
 }
 
 TEST(FileListBox, MovesOverTheListAreRaisedInTwipsOfTheList) {

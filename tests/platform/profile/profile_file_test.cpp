@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -114,6 +115,40 @@ TEST_F(SettingsFileTest, WriteThatCannotHappenLeavesTheOldStateSilently) {
     ::chmod(dir_.c_str(), 0555);
     EXPECT_FALSE(WritePrivateProfileStringA("velmyr", "path", "/new", ini_.c_str()));
     EXPECT_EQ(get(ini_), "[velmyr]\npath=/old\n");
+}
+
+TEST_F(SettingsFileTest, SettingsStayBesideTheProgramWhereAWriteCanLandElseGoToTheUsersConfigFolder) {
+    // Each test runs in a process of its own: the environment need not be restored.
+    ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+    ::setenv("HOME", (dir_ / "home").c_str(), 1);
+    const std::string inConfig = (dir_ / "config/velmyr/velmyr.ini").string();
+
+    EXPECT_EQ(profile::settingsFileLocation(ini_, "velmyr"), ini_) << "missing, in a writable folder";
+    put(ini_, "[velmyr]\npath=/old\n");
+    EXPECT_EQ(profile::settingsFileLocation(ini_, "velmyr"), ini_);
+    const std::string nowhere = (dir_ / "gone/velmyr.ini").string();
+    EXPECT_EQ(profile::settingsFileLocation(nowhere, "velmyr"), inConfig);
+    ::setenv("XDG_CONFIG_HOME", "relative/config", 1);
+    EXPECT_EQ(profile::settingsFileLocation(nowhere, "velmyr"), (dir_ / "home/.config/velmyr/velmyr.ini").string())
+        << "a relative XDG_CONFIG_HOME is ignored";
+
+    // The configuration folder is made at the first write, private to the user.
+    EXPECT_TRUE(profile::makeFolderFor(inConfig));
+    EXPECT_TRUE(profile::makeFolderFor(inConfig));
+    struct stat info {};
+    ASSERT_EQ(::stat((dir_ / "config/velmyr").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_TRUE(WritePrivateProfileStringA("velmyr", "path", "/new", inConfig.c_str()));
+
+    ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+    if (::geteuid() != 0) {
+        ::chmod(ini_.c_str(), 0444);
+        EXPECT_EQ(profile::settingsFileLocation(ini_, "velmyr"), inConfig) << "a read-only file";
+        ::chmod(ini_.c_str(), 0644);
+        ::chmod(dir_.c_str(), 0555);
+        EXPECT_EQ(profile::settingsFileLocation(ini_, "velmyr"), inConfig) << "a read-only folder";
+        ::chmod(dir_.c_str(), 0700);
+    }
 }
 
 TEST_F(SettingsFileTest, FailureAtAnyStepOfTheReplacementKeepsTheOldFileWhole) {
