@@ -72,6 +72,8 @@ frmVELMYR::frmVELMYR(Options options) : options_(std::move(options)) {
     emit Load();
 }
 
+QString frmVELMYR::SettingsFile() const { return options_.programFolder + QStringLiteral("/velmyr.ini"); }
+
 void frmVELMYR::createControls() {
     // Each control is created below those created before it, so the order here
     // is the stacking order from the topmost.

@@ -18,8 +18,7 @@ class frmVELMYR : public controls::FormWindow {
     Q_OBJECT
 public:
     struct Options {
-        // The program's folder, where the settings file is kept when the user
-        // can write it there; empty: the program's own folder.
+        // Folder of the settings file; empty: the program's own folder.
         QString programFolder;
         // Ends the process once the window has unloaded; empty: the program's
         // real end (media layer shut down, then exit with status 0).
@@ -89,9 +88,9 @@ public:
     void Label2_Click();
     void Label3_Click();
 
-    // The settings file: the program's folder followed by "/velmyr.ini" where
-    // the user can write it, otherwise velmyr/velmyr.ini in the user's
-    // configuration folder (an installed copy run by a normal user).
+    // The settings file: the program's folder followed by "/velmyr.ini". Where
+    // the user cannot write there (an installed copy), the profile calls keep
+    // it in the user's configuration folder instead.
     QString SettingsFile() const;
 
 private:

@@ -13,7 +13,7 @@ unsigned long GetPrivateProfileStringA(const char* section, const char* key,
     if (!buffer || size == 0) return 0;
     std::string result = defaultValue ? defaultValue : "";
     if (section && key && file) {
-        const profile::LoadedFile loaded = profile::loadSettingsFile(file);
+        const profile::LoadedFile loaded = profile::loadSettingsFile(profile::fileKeptFor(file));
         if (loaded.state == profile::LoadState::Loaded) {
             if (auto value = profile::findValue(loaded.text, section, key)) result = *value;
         }
@@ -28,7 +28,10 @@ bool WritePrivateProfileStringA(const char* section, const char* key, const char
                                 const char* file) {
     if (!section || !key || !value || !file || !*file) return false;
     if (!profile::isStorable(section, key, value)) return false;
-    const std::optional<std::string> target = profile::resolveLinks(file);
+    const std::string kept = profile::fileKeptFor(file);
+    // The user's configuration folder may not exist yet.
+    if (kept != file && !profile::makeFolderFor(kept)) return false;
+    const std::optional<std::string> target = profile::resolveLinks(kept);
     if (!target) return false;
 
     const profile::LoadedFile existing = profile::loadSettingsFile(*target);

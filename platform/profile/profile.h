@@ -1,6 +1,10 @@
 // Profile-file (INI) access shaped like the platform's calls.
 #pragma once
 
+// Both calls keep a file that lies where the user cannot write (an installed
+// program's folder) in the user's configuration folder instead, as
+// profile::fileKeptFor says.
+
 // Copies the value of key in section of file into buffer (at most size - 1
 // characters, NUL-terminated) and returns the count copied. A missing file,
 // section or key gives the default. Names match without regard to case.

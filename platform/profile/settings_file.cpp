@@ -152,15 +152,6 @@ bool replaceFileAtomically(const std::string& path, const std::string& text) {
     return true;
 }
 
-bool canReplace(const std::string& path) {
-    const std::optional<std::string> target = resolveLinks(path);
-    if (!target || ::faccessat(AT_FDCWD, folderOf(*target).c_str(), W_OK | X_OK, AT_EACCESS) != 0)
-        return false;
-    struct stat info {};
-    if (::lstat(target->c_str(), &info) != 0) return errno == ENOENT;
-    return S_ISREG(info.st_mode) && ::faccessat(AT_FDCWD, target->c_str(), R_OK | W_OK, AT_EACCESS) == 0;
-}
-
 namespace {
 
 std::string userConfigFolder() {
@@ -176,11 +167,21 @@ std::string userConfigFolder() {
 
 }  // namespace
 
-std::string settingsFileLocation(const std::string& besideProgram, const std::string& app) {
-    if (canReplace(besideProgram)) return besideProgram;
+std::string fileKeptFor(const std::string& path) {
+    const std::optional<std::string> target = resolveLinks(path);
+    if (!target) return path;
+    // A file the user made read-only, or one that is no settings file, stays
+    // where it is, and a write to it is refused.
+    struct stat info {};
+    if (::lstat(target->c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return path;
+    const std::string folder = folderOf(*target);
+    if (::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+        ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0)
+        return path;
     const std::string config = userConfigFolder();
-    if (config.empty()) return besideProgram;
-    return config + "/" + app + "/" + besideProgram.substr(besideProgram.rfind('/') + 1);
+    if (config.empty()) return path;
+    const std::string name = path.substr(path.rfind('/') + 1);
+    return config + "/" + name.substr(0, name.rfind('.')) + "/" + name;
 }
 
 bool makeFolderFor(const std::string& path) {

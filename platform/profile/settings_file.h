@@ -36,18 +36,15 @@ std::optional<std::string> resolveLinks(const std::string& path);
 // not write to, and to write more than kMaxSettingsFileSize.
 bool replaceFileAtomically(const std::string& path, const std::string& text);
 
-// True when replaceFileAtomically(path, ...) can land: path (or the file its
-// links lead to) is a readable and writable regular file, or is missing, in a
-// folder the user may write to.
-bool canReplace(const std::string& path);
-
-// Where a program keeps its settings file. `besideProgram` (the program's
-// folder joined with the file's name) when a write can land there; otherwise
-// the file of that name in the user's configuration folder, app's folder under
-// $XDG_CONFIG_HOME, or under $HOME/.config when that is unset or not absolute.
-// The choice depends on the program's folder alone, which the program never
-// changes, so the read at start and the write at the end agree.
-std::string settingsFileLocation(const std::string& besideProgram, const std::string& app);
+// The file that stands for `path`: path itself, unless it lies in a folder
+// the user cannot write (an installed program's folder, a folder that is
+// gone) and is missing or a regular file; then the file of the same name in
+// the user's configuration folder, in a folder named after the file
+// ($XDG_CONFIG_HOME/velmyr/velmyr.ini for .../velmyr.ini; $HOME/.config when
+// XDG_CONFIG_HOME is unset or not absolute). It depends on path's folder,
+// which a program does not change while it runs, so a read at start and a
+// write at the end agree.
+std::string fileKeptFor(const std::string& path);
 
 // Creates the folder that holds path and any missing above it, new ones
 // private to the user (mode 0700). True when that folder exists afterwards.

@@ -81,10 +81,10 @@ TEST_F(StartAndEnd, NothingUsableStoredKeepsTheStartingFolder) {
 
 TEST_F(StartAndEnd, TheSettingsFileLiesInTheProgramFolderJoinedAsText) {
     frmVELMYR::Options options;
-    options.programFolder = restored.path() + "/";
+    options.programFolder = "/opt/velmyr/";
     options.endProgram = [] {};
     frmVELMYR w(options);
-    EXPECT_EQ(w.SettingsFile(), restored.path() + "//velmyr.ini");
+    EXPECT_EQ(w.SettingsFile(), "/opt/velmyr//velmyr.ini");
 }
 
 TEST_F(StartAndEnd, WhereTheProgramFolderCannotBeWrittenTheUsersConfigFolderKeepsTheFolder) {

@@ -99,56 +99,44 @@ TEST_F(SettingsFileTest, ValueWithALineBreakIsRefusedAndTheFileKept) {
     EXPECT_EQ(get(ini_), "[velmyr]\npath=/old\n");
 }
 
-TEST_F(SettingsFileTest, WriteThatCannotHappenLeavesTheOldStateSilently) {
-    put(ini_, "[velmyr]\npath=/old\n");
-    const std::string underAFile = ini_ + "/velmyr.ini";
-    EXPECT_FALSE(WritePrivateProfileStringA("velmyr", "path", "/new", underAFile.c_str()));
-    EXPECT_FALSE(WritePrivateProfileStringA("velmyr", "path", "/new", (dir_ / "gone/x.ini").c_str()));
-    EXPECT_EQ(read(underAFile), "");
-    EXPECT_EQ(get(ini_), "[velmyr]\npath=/old\n");
-
-    if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not stop root";
-    ::chmod(ini_.c_str(), 0444);
-    EXPECT_FALSE(WritePrivateProfileStringA("velmyr", "path", "/new", ini_.c_str()))
-        << "a read-only file is not replaced behind the user's back";
-    ::chmod(ini_.c_str(), 0644);
-    ::chmod(dir_.c_str(), 0555);
-    EXPECT_FALSE(WritePrivateProfileStringA("velmyr", "path", "/new", ini_.c_str()));
-    EXPECT_EQ(get(ini_), "[velmyr]\npath=/old\n");
-}
-
-TEST_F(SettingsFileTest, SettingsStayBesideTheProgramWhereAWriteCanLandElseGoToTheUsersConfigFolder) {
+TEST_F(SettingsFileTest, AFileInAFolderNoWriteCanReachIsKeptInTheUsersConfigFolder) {
     // Each test runs in a process of its own: the environment need not be restored.
     ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
     ::setenv("HOME", (dir_ / "home").c_str(), 1);
     const std::string inConfig = (dir_ / "config/velmyr/velmyr.ini").string();
-
-    EXPECT_EQ(profile::settingsFileLocation(ini_, "velmyr"), ini_) << "missing, in a writable folder";
     put(ini_, "[velmyr]\npath=/old\n");
-    EXPECT_EQ(profile::settingsFileLocation(ini_, "velmyr"), ini_);
-    const std::string nowhere = (dir_ / "gone/velmyr.ini").string();
-    EXPECT_EQ(profile::settingsFileLocation(nowhere, "velmyr"), inConfig);
-    ::setenv("XDG_CONFIG_HOME", "relative/config", 1);
-    EXPECT_EQ(profile::settingsFileLocation(nowhere, "velmyr"), (dir_ / "home/.config/velmyr/velmyr.ini").string())
-        << "a relative XDG_CONFIG_HOME is ignored";
+    EXPECT_EQ(profile::fileKeptFor(ini_), ini_);
 
-    // The configuration folder is made at the first write, private to the user.
-    EXPECT_TRUE(profile::makeFolderFor(inConfig));
-    EXPECT_TRUE(profile::makeFolderFor(inConfig));
+    // A folder that is gone, or a file where the folder should be, stands for
+    // one that cannot be written, even by root: read and write go to the
+    // configuration folder, made at the first write, private to the user.
+    const std::string gone = (dir_ / "gone/velmyr.ini").string();
+    const std::string underAFile = ini_ + "/velmyr.ini";
+    EXPECT_EQ(profile::fileKeptFor(underAFile), inConfig);
+    EXPECT_EQ(profile::fileKeptFor(gone), inConfig);
+    EXPECT_TRUE(WritePrivateProfileStringA("velmyr", "path", "/new", gone.c_str()));
+    EXPECT_EQ(get(inConfig), "[velmyr]\npath=/new\n");
     struct stat info {};
     ASSERT_EQ(::stat((dir_ / "config/velmyr").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
-    EXPECT_TRUE(WritePrivateProfileStringA("velmyr", "path", "/new", inConfig.c_str()));
+    EXPECT_EQ(read(underAFile), "/new");
+    EXPECT_EQ(get(ini_), "[velmyr]\npath=/old\n");
 
+    ::setenv("XDG_CONFIG_HOME", "relative/config", 1);
+    EXPECT_EQ(profile::fileKeptFor(gone), (dir_ / "home/.config/velmyr/velmyr.ini").string())
+        << "a relative XDG_CONFIG_HOME is ignored";
     ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
-    if (::geteuid() != 0) {
-        ::chmod(ini_.c_str(), 0444);
-        EXPECT_EQ(profile::settingsFileLocation(ini_, "velmyr"), inConfig) << "a read-only file";
-        ::chmod(ini_.c_str(), 0644);
-        ::chmod(dir_.c_str(), 0555);
-        EXPECT_EQ(profile::settingsFileLocation(ini_, "velmyr"), inConfig) << "a read-only folder";
-        ::chmod(dir_.c_str(), 0700);
-    }
+
+    if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not stop root";
+    ::chmod(ini_.c_str(), 0444);
+    EXPECT_EQ(profile::fileKeptFor(ini_), ini_);
+    EXPECT_FALSE(WritePrivateProfileStringA("velmyr", "path", "/new", ini_.c_str()))
+        << "a read-only file is not replaced behind the user's back";
+    ::chmod(ini_.c_str(), 0644);
+    ::chmod(dir_.c_str(), 0555);
+    EXPECT_EQ(profile::fileKeptFor(ini_), inConfig) << "an installed program's folder";
+    ::chmod(dir_.c_str(), 0700);
+    EXPECT_EQ(get(ini_), "[velmyr]\npath=/old\n");
 }
 
 TEST_F(SettingsFileTest, FailureAtAnyStepOfTheReplacementKeepsTheOldFileWhole) {
