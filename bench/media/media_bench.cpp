@@ -41,8 +41,8 @@
 #include "platform/media/audio_sink.h"
 #include "platform/media/mci.h"
 #include "platform/media/media_layer.h"
+#include "platform/media/forwarding_sink.h"
 #include "platform/media/silent_sink.h"
-#include "tests/support/sink_support.h"
 
 extern char** environ;
 
@@ -125,7 +125,7 @@ bool useDevice = false;
 std::unique_ptr<media::AudioSink> makeOutput() {
     if (useDevice)
         return media::defaultSinkFactory()();
-    return std::make_unique<media::SilentSink>();
+    return media::makeSilentSink();
 }
 
 void cpuBenchmark(const std::string& file, int seconds) {
@@ -179,7 +179,7 @@ struct Events {
 };
 
 // The output of the run, noting when each of its calls comes.
-class TimingSink : public velmyr_test::ForwardingSink {
+class TimingSink : public media::ForwardingSink {
 public:
     explicit TimingSink(std::shared_ptr<Events> events)
         : ForwardingSink(makeOutput()), events_(std::move(events)) {}

@@ -59,19 +59,27 @@ MCIERROR reply(const std::string& text, char* buffer, unsigned length) {
     return kept < text.size() ? MCIERR_PARAM_OVERFLOW : MCIERR_NONE;
 }
 
-MCIERROR open(Registry& r, const Command& c) {
+bool aliasTaken(Registry& r, const std::string& alias) {
     std::lock_guard lock(r.mutex);
-    if (r.devices.count(c.alias))
+    return r.devices.count(alias) > 0;
+}
+
+MCIERROR open(Registry& r, const Command& c) {
+    if (aliasTaken(r, c.alias))
         return MCIERR_DUPLICATE_ALIAS;
     const auto path = findFile(c.element);
     if (!path)
         return MCIERR_FILE_NOT_FOUND;
+    // The file is opened outside the lock, like every decoder and output call.
     auto decoder = std::make_unique<Decoder>();
     switch (decoder->open(*path)) {
     case Decoder::OpenResult::NotFound: return MCIERR_FILE_NOT_FOUND;
     case Decoder::OpenResult::NotDecodable: return MCIERR_INVALID_FILE;
     case Decoder::OpenResult::Ok: break;
     }
+    std::lock_guard lock(r.mutex);
+    if (r.devices.count(c.alias))
+        return MCIERR_DUPLICATE_ALIAS;
     if (!r.factory)
         r.factory = defaultSinkFactory();
     auto sink = r.factory();

@@ -1,5 +1,9 @@
 #include "silent_sink.h"
 
+#include <optional>
+
+#include "pace_clock.h"
+
 namespace media {
 
 namespace {
@@ -10,7 +14,22 @@ namespace {
 // silences playback, so its size costs no latency.
 constexpr long kQueueFullMilliseconds = 1000;
 constexpr long kQueueLowMilliseconds = 500;
-}  // namespace
+class SilentSink final : public AudioSink {
+public:
+    bool open(long rate, int channels, PlaybackThread& thread) override;
+    Room room(Clock::time_point now) override;
+    bool write(const std::int16_t* samples, std::size_t frames) override;
+    std::int64_t unheard(Clock::time_point now) override;
+    std::int64_t drop() override;
+    std::int64_t pause() override;
+    void resume() override;
+    void close() override;
+
+private:
+    std::optional<PaceClock> clock_;
+    std::int64_t queueFull_ = 0;
+    std::int64_t queueLow_ = 0;
+};
 
 bool SilentSink::open(long rate, int, PlaybackThread&) {
     if (rate <= 0)
@@ -45,5 +64,9 @@ std::int64_t SilentSink::pause() {
 void SilentSink::resume() { clock_->resumeAt(Clock::now()); }
 
 void SilentSink::close() { clock_.reset(); }
+
+}  // namespace
+
+std::unique_ptr<AudioSink> makeSilentSink() { return std::make_unique<SilentSink>(); }
 
 }  // namespace media

@@ -12,13 +12,6 @@ namespace profile {
 
 namespace {
 
-WriteFault& writeFault() {
-    static WriteFault fault;
-    return fault;
-}
-
-bool stepFails(WriteStep step) { return writeFault() && writeFault()(step); }
-
 class FileDescriptor {
 public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
@@ -129,7 +122,7 @@ bool replaceFileAtomically(const std::string& path, const std::string& text) {
 
     int rawFd = -1;
     const std::optional<std::string> temporary =
-        stepFails(WriteStep::CreateTemporary) ? std::nullopt : createTemporaryBeside(path, rawFd);
+        createTemporaryBeside(path, rawFd);
     if (!temporary) return false;
     FileDescriptor fd(rawFd);
 
@@ -140,10 +133,10 @@ bool replaceFileAtomically(const std::string& path, const std::string& text) {
             (void)::fchown(fd.get(), old.st_uid, old.st_gid);
         ok = ::fchmod(fd.get(), old.st_mode & 07777) == 0;
     }
-    ok = ok && !stepFails(WriteStep::WriteContents) && writeAll(fd.get(), text);
-    ok = ok && !stepFails(WriteStep::Flush) && ::fsync(fd.get()) == 0;
+    ok = ok && writeAll(fd.get(), text);
+    ok = ok && ::fsync(fd.get()) == 0;
     ok = fd.close() && ok;
-    ok = ok && !stepFails(WriteStep::Replace) && ::rename(temporary->c_str(), path.c_str()) == 0;
+    ok = ok && ::rename(temporary->c_str(), path.c_str()) == 0;
     if (!ok) {
         ::unlink(temporary->c_str());
         return false;
@@ -195,7 +188,5 @@ bool makeFolderFor(const std::string& path) {
     }
     return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
-
-void setWriteFaultForTesting(WriteFault fault) { writeFault() = std::move(fault); }
 
 }  // namespace profile

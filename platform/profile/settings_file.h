@@ -2,7 +2,6 @@
 // on something that is not a regular file, and atomic replacement.
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -49,11 +48,5 @@ std::string fileKeptFor(const std::string& path);
 // Creates the folder that holds path and any missing above it, new ones
 // private to the user (mode 0700). True when that folder exists afterwards.
 bool makeFolderFor(const std::string& path);
-
-// Test seam: the steps of replaceFileAtomically, each of which a test can make
-// fail to prove that the old file survives.
-enum class WriteStep { CreateTemporary, WriteContents, Flush, Replace };
-using WriteFault = std::function<bool(WriteStep)>;  // true: make this step fail
-void setWriteFaultForTesting(WriteFault fault);
 
 }  // namespace profile

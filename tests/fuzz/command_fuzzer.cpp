@@ -22,6 +22,7 @@
 
 #include "fuzz_support.h"
 #include "platform/media/audio_sink.h"
+#include "tests/support/sink_support.h"
 #include "platform/media/command.h"
 #include "platform/media/file_names.h"
 #include "platform/media/mci.h"
@@ -41,18 +42,11 @@ constexpr BaseDevice kBase[] = {{"b1", "a.mp3"}, {"b2", "b c.mp3"}, {"lirovan", 
 
 // Takes every sample at once and keeps none: the table lives for the whole
 // run, so an output that kept what it heard would grow without end.
-class DiscardSink final : public media::AudioSink {
+class DiscardSink final : public velmyr_test::NullSink {
 public:
     bool open(long rate, int channels, media::PlaybackThread&) override {
         return rate > 0 && channels > 0;
     }
-    Room room(Clock::time_point now) override { return {4096, now}; }
-    bool write(const std::int16_t*, std::size_t) override { return true; }
-    std::int64_t unheard(Clock::time_point) override { return 0; }
-    std::int64_t drop() override { return 0; }
-    std::int64_t pause() override { return 0; }
-    void resume() override {}
-    void close() override {}
 };
 
 MCIERROR send(const std::string& text) {

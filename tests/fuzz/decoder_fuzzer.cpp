@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "fuzz_support.h"
-#include "platform/media/capture_sink.h"
+#include "tests/support/capture_sink.h"
 #include "platform/media/mci.h"
 #include "platform/media/media_layer.h"
 
@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::writeFile(filePath(), std::string_view(reinterpret_cast<const char*>(data), size));
-    media::CaptureHub hub(media::CaptureOptions{1e6, std::chrono::milliseconds(0)});
+    velmyr_test::CaptureHub hub(velmyr_test::CaptureOptions{1e6, std::chrono::milliseconds(0)});
     media::setSinkFactory(hub.factory());
 
     char reply[64] = {};
@@ -103,13 +103,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The playback thread releases the output and the file by itself.
     media::shutdown(kPatience);
-    const media::CaptureRecord record = hub.record(0);
+    const velmyr_test::CaptureRecord record = hub.record(0);
     FUZZ_CHECK(hub.sinkCount() == 1, "outputs made: " + std::to_string(hub.sinkCount()));
     FUZZ_CHECK(!record.opened || record.closed, "output left open");
     FUZZ_CHECK(!record.opened || record.channels == 2, "channels");
     FUZZ_CHECK(record.samples.size() % 2 == 0, "odd sample count");
     if (muted)
-        FUZZ_CHECK(media::peakLevel(record.samples, 2, 0, record.frames()) == 0,
+        FUZZ_CHECK(velmyr_test::peakLevel(record.samples, 2, 0, record.frames()) == 0,
                    "sound while muted");
     return 0;
 }

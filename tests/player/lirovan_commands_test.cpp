@@ -98,7 +98,7 @@ TEST_F(LirovanCommands, PlayFileWhilePlayingOrPausedReplacesTheFile) {
     }
     const double tones[] = {440, 660, 880};
     for (std::size_t i = 0; i < 3; ++i)
-        EXPECT_NEAR(media::toneFrequency(hub_.record(i).samples, 2, kRate, 0, kRate / 4), tones[i], 5);
+        EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(i).samples, 2, kRate, 0, kRate / 4), tones[i], 5);
     EXPECT_EQ(status("lirovan", "mode"), "playing");
     EXPECT_EQ(hub_.openSinks(), 1u);
 }
@@ -108,7 +108,7 @@ TEST_F(LirovanCommands, AFileOpenedAfterAMuteIsHeard) {
     Lirovan::SetMute(true);
     Lirovan::PlayFile(fixture("tone660.mp3"));
     ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(1) >= kRate / 2; }, kPatience));
-    EXPECT_GT(media::peakLevel(hub_.record(1).samples, 2, 0, kRate / 2), 10000);
+    EXPECT_GT(velmyr_test::peakLevel(hub_.record(1).samples, 2, 0, kRate / 2), 10000);
 }
 
 TEST_F(LirovanCommands, ProceduresBeforeAnyPlayOrAfterStopAllChangeNothing) {

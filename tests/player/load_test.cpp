@@ -81,7 +81,7 @@ TEST_F(PlayerLoad, PlayFileOverAndOverReleasesEveryFileItReplaces) {
     const std::size_t last = static_cast<std::size_t>(opened - 1);
     ASSERT_EQ(hub_.sinkCount(), static_cast<std::size_t>(opened));
     ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(last) >= kRate / 10; }, kPatience));
-    EXPECT_NEAR(media::toneFrequency(hub_.record(last).samples, 2, kRate, 0, kRate / 10),
+    EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(last).samples, 2, kRate, 0, kRate / 10),
                 (kRounds - 1) % 3 == 0 ? 440 : (kRounds - 1) % 3 == 1 ? 660 : 880, 5);
     EXPECT_TRUE(hub_.waitFor([&] { return hub_.openSinks() == 1; }, kPatience));
     EXPECT_EQ(status("lirovan", "mode"), "playing");

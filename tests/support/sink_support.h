@@ -1,37 +1,27 @@
-// What tests that drive outputs directly or wrap them share.
+// What tests that drive outputs directly or make their own share. Test
+// outputs that wrap another derive from media::ForwardingSink.
 #pragma once
 
 #include <chrono>
 #include <functional>
-#include <memory>
 #include <thread>
-#include <utility>
 
 #include "platform/media/audio_sink.h"
 
 namespace velmyr_test {
 
-// An output that hands every call on to another. Test outputs derive from it
-// and override only the calls they change, so none can leave one out.
-class ForwardingSink : public media::AudioSink {
+// An output that takes every call and does nothing; tests override the calls
+// they make fail, hang or count.
+class NullSink : public media::AudioSink {
 public:
-    explicit ForwardingSink(std::unique_ptr<media::AudioSink> next) : next_(std::move(next)) {}
-
-    bool open(long rate, int channels, media::PlaybackThread& thread) override {
-        return next_->open(rate, channels, thread);
-    }
-    Room room(Clock::time_point now) override { return next_->room(now); }
-    bool write(const std::int16_t* samples, std::size_t frames) override {
-        return next_->write(samples, frames);
-    }
-    std::int64_t unheard(Clock::time_point now) override { return next_->unheard(now); }
-    std::int64_t drop() override { return next_->drop(); }
-    std::int64_t pause() override { return next_->pause(); }
-    void resume() override { next_->resume(); }
-    void close() override { next_->close(); }
-
-private:
-    std::unique_ptr<media::AudioSink> next_;
+    bool open(long, int, media::PlaybackThread&) override { return true; }
+    Room room(Clock::time_point now) override { return {441, now}; }
+    bool write(const std::int16_t*, std::size_t) override { return true; }
+    std::int64_t unheard(Clock::time_point) override { return 0; }
+    std::int64_t drop() override { return 0; }
+    std::int64_t pause() override { return 0; }
+    void resume() override {}
+    void close() override {}
 };
 
 // The playback thread of an output driven by a test itself: nothing wakes

@@ -10,16 +10,16 @@
 #include <mutex>
 
 #include "platform/media/audio_sink.h"
-#include "platform/media/capture_sink.h"
+#include "tests/support/capture_sink.h"
 #include "platform/media/mci.h"
+#include "platform/media/forwarding_sink.h"
 #include "platform/media/media_layer.h"
-#include "tests/support/sink_support.h"
 
 namespace velmyr_test {
 
 class OutputWatch {
 public:
-    explicit OutputWatch(media::CaptureOptions options = {})
+    explicit OutputWatch(velmyr_test::CaptureOptions options = {})
         : hub_(options), counts_(std::make_shared<Counts>()) {
         media::setSinkFactory([counts = counts_, make = hub_.factory()] {
             return std::make_unique<Counted>(counts, make());
@@ -33,7 +33,7 @@ public:
     OutputWatch(const OutputWatch&) = delete;
     OutputWatch& operator=(const OutputWatch&) = delete;
 
-    const media::CaptureHub& hub() const { return hub_; }
+    const velmyr_test::CaptureHub& hub() const { return hub_; }
 
     // Outputs made and not yet closed, whether or not they were opened yet.
     int live() const {
@@ -76,10 +76,10 @@ private:
         int closed = 0;
     };
 
-    class Counted final : public ForwardingSink {
+    class Counted final : public media::ForwardingSink {
     public:
         Counted(std::shared_ptr<Counts> counts, std::unique_ptr<media::AudioSink> inner)
-            : ForwardingSink(std::move(inner)), counts_(std::move(counts)) {
+            : media::ForwardingSink(std::move(inner)), counts_(std::move(counts)) {
             std::lock_guard lock(counts_->mutex);
             ++counts_->made;
         }
@@ -88,7 +88,7 @@ private:
             if (!closed_) countClosed();
         }
         void close() override {
-            ForwardingSink::close();
+            media::ForwardingSink::close();
             closed_ = true;
             countClosed();
         }
@@ -106,7 +106,7 @@ private:
         bool closed_ = false;
     };
 
-    media::CaptureHub hub_;
+    velmyr_test::CaptureHub hub_;
     std::shared_ptr<Counts> counts_;
 };
 

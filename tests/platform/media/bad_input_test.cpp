@@ -74,7 +74,7 @@ TEST_F(BadInput, ATruncatedFilePlaysWhatItHasThenEnds) {
     // 20 001 bytes of 128 kbps audio: about 1.25 s.
     EXPECT_GT(record.frames(), kRate);
     EXPECT_LT(record.frames(), kRate * 3 / 2);
-    EXPECT_NEAR(media::toneFrequency(record.samples, 2, kRate, kRate / 4, kRate / 2), 880, 5);
+    EXPECT_NEAR(velmyr_test::toneFrequency(record.samples, 2, kRate, kRate / 4, kRate / 2), 880, 5);
     EXPECT_EQ(send("close lirovan"), MCIERR_NONE);
 }
 
@@ -83,7 +83,7 @@ TEST_F(BadInput, ALargeTagBeforeTheAudioIsSkipped) {
     ASSERT_TRUE(endsWithin());
     const auto record = hub_.record(0);
     EXPECT_NEAR(record.frames(), 3 * kRate, kRate / 100);
-    EXPECT_NEAR(media::toneFrequency(record.samples, 2, kRate, 0, 2 * kRate), 660, 3);
+    EXPECT_NEAR(velmyr_test::toneFrequency(record.samples, 2, kRate, 0, 2 * kRate), 660, 3);
 }
 
 TEST_F(BadInput, PathsWithBlanksNonAsciiNamesAndBackslashJoinsPlay) {
@@ -114,7 +114,7 @@ TEST_F(BadInput, APathLongerThanTheShortPathBufferStillPlays) {
     ASSERT_GT(path.size(), 254u);
     ASSERT_EQ(openAndPlay(path), MCIERR_NONE);
     ASSERT_TRUE(heardAtLeast(kRate / 2));
-    EXPECT_NEAR(media::toneFrequency(hub_.record(0).samples, 2, kRate, 0, kRate / 2), 660, 3);
+    EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(0).samples, 2, kRate, 0, kRate / 2), 660, 3);
 }
 
 TEST_F(BadInput, AFileRemovedWhilePlayingEndsQuietly) {

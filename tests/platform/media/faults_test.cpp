@@ -191,7 +191,7 @@ TEST_P(StuckAt, CommandsReturnAtOnceAndTheNextFileIsHeard) {
     // wait for it to release the sound device, which is bounded.
     ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(1) >= kRate / 2; }, kPatience));
     const auto next = hub_.record(1);
-    EXPECT_NEAR(media::toneFrequency(next.samples, 2, kRate, 0, kRate / 2), 660, 3);
+    EXPECT_NEAR(velmyr_test::toneFrequency(next.samples, 2, kRate, 0, kRate / 2), 660, 3);
     EXPECT_EQ(gate_->outputsEnded, 0) << "the first output should still be stuck";
 
     timed("close all");
@@ -237,7 +237,7 @@ TEST_F(StuckOutput, FilesPlayedWhileEveryOutputHangsEndOnceItAnswersAgain) {
     // The closed ones end; the last goes on playing.
     ASSERT_TRUE(eventually([&] { return gate_->outputsEnded == 3; }));
     ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(3) >= kRate / 2; }, kPatience));
-    EXPECT_NEAR(media::toneFrequency(hub_.record(3).samples, 2, kRate, 0, kRate / 2), 440, 3);
+    EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(3).samples, 2, kRate, 0, kRate / 2), 440, 3);
     EXPECT_EQ(mode(), "playing");
     EXPECT_TRUE(eventually([&] { return processUsage().threads == start.threads + 1; }));
 }
@@ -299,7 +299,7 @@ TEST_F(StuckOutput, AnOutputThatFailsMidFileEndsItAndTheNextFileIsHeardOnceTheSe
     *up = true;
     playFileTimed(fixture("tone880.mp3"));
     ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(2) >= kRate / 2; }, kPatience));
-    EXPECT_NEAR(media::toneFrequency(hub_.record(2).samples, 2, kRate, 0, kRate / 2), 880, 3);
+    EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(2).samples, 2, kRate, 0, kRate / 2), 880, 3);
     EXPECT_LT(slowest_, kAtOnce);
 }
 
@@ -336,7 +336,7 @@ protected:
     }
     // Heard by the first output, between two moments given in frames.
     double toneOfFirst(std::int64_t from, std::int64_t count) const {
-        return media::toneFrequency(hub_.record(0).samples, 2, kRate, from, count);
+        return velmyr_test::toneFrequency(hub_.record(0).samples, 2, kRate, from, count);
     }
 
     void commandsStillWorkAndTheNextFilePlays() {
@@ -348,7 +348,7 @@ protected:
         const std::size_t next = hub_.sinkCount();
         playFile(fixture("tone880.mp3"));
         ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(next) >= kRate / 2; }, kPatience));
-        EXPECT_NEAR(media::toneFrequency(hub_.record(next).samples, 2, kRate, 0, kRate / 2), 880,
+        EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(next).samples, 2, kRate, 0, kRate / 2), 880,
                     3);
     }
 };
@@ -366,7 +366,7 @@ TEST_F(ChangedWhilePlaying, TruncatedBehindThePositionItEndsWhereItWas) {
         ASSERT_TRUE(ended()) << cuts[i];
         // Only the little decoded ahead of the cut is heard after it.
         EXPECT_LT(hub_.frames(i), heardBefore + kRate) << cuts[i];
-        EXPECT_NEAR(media::toneFrequency(hub_.record(i).samples, 2, kRate, 0, kRate / 5), 440, 3);
+        EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(i).samples, 2, kRate, 0, kRate / 5), 440, 3);
     }
     commandsStillWorkAndTheNextFilePlays();
 }
@@ -411,7 +411,7 @@ TEST_F(ChangedWhilePlaying, ReplacedByRenameTheOpenFileGoesOnAndTheNextPlayOpens
 
     playFile(path);
     ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(1) >= kRate / 2; }, kPatience));
-    EXPECT_NEAR(media::toneFrequency(hub_.record(1).samples, 2, kRate, 0, kRate / 2), 660, 3);
+    EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(1).samples, 2, kRate, 0, kRate / 2), 660, 3);
 }
 
 TEST_F(ChangedWhilePlaying, OverwrittenInPlaceByAnotherFileItPlaysOnWithTheNewAudio) {

@@ -14,15 +14,16 @@
 
 #include <unistd.h>
 
-#include "platform/media/capture_sink.h"
+#include "tests/support/capture_sink.h"
 #include "platform/media/mci.h"
+#include "platform/media/forwarding_sink.h"
 #include "platform/media/media_layer.h"
 #include "tests/support/sink_support.h"
 
 namespace media_test {
 
 using namespace std::chrono_literals;
-using velmyr_test::ForwardingSink;
+using media::ForwardingSink;
 
 // Generous: sanitizer builds on a loaded two-core machine are slow.
 constexpr auto kPatience = 10s;
@@ -102,7 +103,7 @@ private:
 // hear, and leaves nothing running behind it.
 class MediaTest : public ::testing::Test {
 protected:
-    explicit MediaTest(media::CaptureOptions options = {4.0, std::chrono::milliseconds(0)})
+    explicit MediaTest(velmyr_test::CaptureOptions options = {4.0, std::chrono::milliseconds(0)})
         : hub_(options) {}
 
     void SetUp() override {
@@ -131,7 +132,7 @@ protected:
             kPatience);
     }
 
-    media::CaptureHub hub_;
+    velmyr_test::CaptureHub hub_;
 };
 
 }  // namespace media_test

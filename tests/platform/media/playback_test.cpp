@@ -39,7 +39,7 @@ TEST_F(Playback, PlaysTheWholeFileThenEndsWithTheDeviceStillOpen) {
     EXPECT_EQ(record.rate, kRate);
     EXPECT_EQ(record.channels, 2);
     EXPECT_NEAR(record.frames(), kToneFrames, kBlock);
-    EXPECT_NEAR(media::toneFrequency(record.samples, 2, kRate, kRate / 2, kRate), 440, 3);
+    EXPECT_NEAR(velmyr_test::toneFrequency(record.samples, 2, kRate, kRate / 2, kRate), 440, 3);
     EXPECT_NEAR(position("lirovan"), 3000, 30);
     EXPECT_FALSE(record.closed);
 
@@ -71,7 +71,7 @@ TEST_F(Playback, PauseHoldsThePositionAndResumeGoesOnFromIt) {
     // Nothing skipped, nothing repeated.
     const auto record = hub_.record(0);
     EXPECT_NEAR(record.frames(), kToneFrames, kBlock);
-    EXPECT_NEAR(media::toneFrequency(record.samples, 2, kRate, heardWhenPaused - kRate / 4,
+    EXPECT_NEAR(velmyr_test::toneFrequency(record.samples, 2, kRate, heardWhenPaused - kRate / 4,
                                      kRate / 2),
                 660, 3);
 }
@@ -124,11 +124,11 @@ TEST_F(Playback, MuteSilencesWhileThePositionAdvancesAndUnmuteBringsSoundBack) {
     // At most the block under way when the mute came is still heard; the
     // unmute drops the muted block still queued, so sound returns up to a
     // block before the frame count read when it was sent.
-    EXPECT_EQ(media::peakLevel(record.samples, 2, mutedFrom + 2 * kBlock,
+    EXPECT_EQ(velmyr_test::peakLevel(record.samples, 2, mutedFrom + 2 * kBlock,
                                unmutedFrom - mutedFrom - 3 * kBlock),
               0);
-    EXPECT_GT(media::peakLevel(record.samples, 2, unmutedFrom + 2 * kBlock, kRate / 4), 10000);
-    EXPECT_NEAR(media::toneFrequency(record.samples, 2, kRate, unmutedFrom + 2 * kBlock, kRate / 4),
+    EXPECT_GT(velmyr_test::peakLevel(record.samples, 2, unmutedFrom + 2 * kBlock, kRate / 4), 10000);
+    EXPECT_NEAR(velmyr_test::toneFrequency(record.samples, 2, kRate, unmutedFrom + 2 * kBlock, kRate / 4),
                 880, 5);
 }
 
@@ -141,7 +141,7 @@ TEST_F(Playback, MutingTwiceOrUnmutingWhenNotMutedChangesNothing) {
     ASSERT_TRUE(eventually([] { return status("lirovan", "mode") == "stopped"; }));
     const auto record = hub_.record(0);
     EXPECT_NEAR(record.frames(), kToneFrames, kBlock);
-    EXPECT_EQ(media::peakLevel(record.samples, 2, 0, record.frames()), 0);
+    EXPECT_EQ(velmyr_test::peakLevel(record.samples, 2, 0, record.frames()), 0);
 }
 
 TEST_F(Playback, CloseReleasesTheOutputAndFreesTheAlias) {
@@ -266,11 +266,11 @@ TEST_F(Playback, ANewFileIsNotHeardUntilTheClosedOneHasReleasedItsOutput) {
     // to let go than the handover allows (a loaded machine), for that limit.
     ASSERT_TRUE(first.closed);
     EXPECT_GE(second.firstWriteAt, std::min(first.closedAt, closedAt + media::OutputHandover::kLimit));
-    EXPECT_NEAR(media::toneFrequency(second.samples, 2, kRate, 0, kRate / 2), 660, 3);
+    EXPECT_NEAR(velmyr_test::toneFrequency(second.samples, 2, kRate, 0, kRate / 2), 660, 3);
 }
 
 // An output that can be made to hang, like a driver that stopped answering.
-class StallingSink : public media::AudioSink {
+class StallingSink final : public velmyr_test::NullSink {
 public:
     struct Gate {
         std::mutex mutex;
@@ -291,19 +291,14 @@ public:
         }
     };
     explicit StallingSink(std::shared_ptr<Gate> gate) : gate_(std::move(gate)) {}
-    bool open(long, int, media::PlaybackThread&) override { return true; }
-    Room room(Clock::time_point now) override { return {kBlock, now}; }
     bool write(const std::int16_t*, std::size_t) override {
         gate_->wait();
         return true;
     }
-    std::int64_t unheard(Clock::time_point) override { return 0; }
     std::int64_t drop() override {
         gate_->wait();
         return 0;
     }
-    std::int64_t pause() override { return 0; }
-    void resume() override {}
     void close() override { gate_->wait(); }
 
 private:
@@ -337,16 +332,9 @@ TEST_F(Playback, CommandsReturnAtOnceWhileTheOutputHangs) {
     gate->release();  // the abandoned playback threads may now end
 }
 
-class FailingSink : public media::AudioSink {
+class FailingSink final : public velmyr_test::NullSink {
 public:
     bool open(long, int, media::PlaybackThread&) override { return false; }
-    Room room(Clock::time_point) override { return {}; }
-    bool write(const std::int16_t*, std::size_t) override { return false; }
-    std::int64_t unheard(Clock::time_point) override { return 0; }
-    std::int64_t drop() override { return 0; }
-    std::int64_t pause() override { return 0; }
-    void resume() override {}
-    void close() override {}
 };
 
 TEST_F(Playback, ADeviceWithoutOutputIsNotReadyAndPlaysNothing) {
@@ -384,7 +372,7 @@ TEST_F(QueuedPlayback, PauseKeepsTheQueueAndStopDropsItAndNothingIsLost) {
     EXPECT_EQ(record.drops, 1) << "only the stop drops what is queued";
     EXPECT_NEAR(record.frames(), kToneFrames, kBlock);
     // Rejoined where the listener left off: still a clean tone across the joins.
-    EXPECT_NEAR(media::toneFrequency(record.samples, 2, kRate, 0, record.frames()), 440, 1);
+    EXPECT_NEAR(velmyr_test::toneFrequency(record.samples, 2, kRate, 0, record.frames()), 440, 1);
 }
 
 }  // namespace

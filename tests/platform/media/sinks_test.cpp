@@ -52,35 +52,35 @@ TEST(PaceClock, PauseFreezesTheQueueAndDropEmptiesIt) {
 }
 
 TEST(SilentSink, TakesSamplesNoFasterThanRealTime) {
-    media::SilentSink sink;
+    const auto sink = media::makeSilentSink();
     velmyr_test::TestThread thread;
-    ASSERT_TRUE(sink.open(44100, 2, thread));
+    ASSERT_TRUE(sink->open(44100, 2, thread));
     std::vector<std::int16_t> block(441 * 2);
     const auto start = std::chrono::steady_clock::now();
     int wakeUps = 0;
     for (std::int64_t written = 0; written < 2 * 44100;) {  // two seconds
-        const auto room = sink.room(std::chrono::steady_clock::now());
+        const auto room = sink->room(std::chrono::steady_clock::now());
         if (room.frames == 0) {
             ++wakeUps;
             std::this_thread::sleep_until(room.retryAt);
             continue;
         }
         const auto frames = std::min<std::size_t>(room.frames, 441);
-        ASSERT_TRUE(sink.write(block.data(), frames));
+        ASSERT_TRUE(sink->write(block.data(), frames));
         written += static_cast<std::int64_t>(frames);
     }
     // Lower bounds only: the queue may hold a second ahead; load only slows.
     EXPECT_GE(std::chrono::steady_clock::now() - start, 950ms);
     // The writer is woken a few times a second, not once per block.
     EXPECT_LE(wakeUps, 6);
-    EXPECT_EQ(sink.pause(), 0) << "a pause keeps what is queued";
-    const auto unheard = sink.unheard(std::chrono::steady_clock::now());
+    EXPECT_EQ(sink->pause(), 0) << "a pause keeps what is queued";
+    const auto unheard = sink->unheard(std::chrono::steady_clock::now());
     EXPECT_GT(unheard, 0);
     EXPECT_LE(unheard, 44100);
-    EXPECT_EQ(sink.unheard(std::chrono::steady_clock::now() + 1s), unheard);
-    EXPECT_EQ(sink.drop(), unheard);
-    sink.resume();
-    sink.close();
+    EXPECT_EQ(sink->unheard(std::chrono::steady_clock::now() + 1s), unheard);
+    EXPECT_EQ(sink->drop(), unheard);
+    sink->resume();
+    sink->close();
 }
 
 // The program's own output: the sound server or card when there is one,
@@ -200,7 +200,7 @@ public:
         const std::int64_t count = static_cast<std::int64_t>(samples.size() / 2);
         std::int64_t loud = 0;
         for (std::int64_t window = from; window + 441 <= count; window += 441)
-            loud += media::peakLevel(samples, 2, window, 441) > 1000 ? 441 : 0;
+            loud += velmyr_test::peakLevel(samples, 2, window, 441) > 1000 ? 441 : 0;
         return loud;
     }
     // Whether the last tenth of a second recorded is loud, or silent.
@@ -211,7 +211,7 @@ private:
     int lastTenth() const {
         const auto samples = recorded();
         const std::int64_t count = static_cast<std::int64_t>(samples.size() / 2);
-        return media::peakLevel(samples, 2, std::max<std::int64_t>(0, count - 4410), 4410);
+        return velmyr_test::peakLevel(samples, 2, std::max<std::int64_t>(0, count - 4410), 4410);
     }
     static pid_t spawn(const std::vector<std::string>& args, const std::filesystem::path& output) {
         posix_spawn_file_actions_t actions;
@@ -250,7 +250,7 @@ protected:
         if (!PrivateSoundServer::installed())
             GTEST_SKIP() << "pulseaudio and parec are not installed";
         MediaTest::SetUp();
-        media::setSinkFactory([] { return std::make_unique<media::PulseSink>(); });
+        media::setSinkFactory([] { return media::makePulseSink(); });
         server_ = std::make_unique<PrivateSoundServer>();
         ASSERT_TRUE(server_->start());
     }

@@ -11,6 +11,7 @@
 
 #include "platform/profile/profile.h"
 #include "platform/profile/settings_file.h"
+#include "tests/support/write_faults.h"
 #include "player/Lirovan.h"
 
 namespace fs = std::filesystem;
@@ -28,7 +29,7 @@ protected:
         ini_ = (dir_ / "velmyr.ini").string();
     }
     void TearDown() override {
-        profile::setWriteFaultForTesting(nullptr);
+        velmyr_test::failWriteStep(std::nullopt);
         ::chmod(dir_.c_str(), 0700);
         fs::remove_all(dir_);
     }
@@ -141,15 +142,16 @@ TEST_F(SettingsFileTest, AFileInAFolderNoWriteCanReachIsKeptInTheUsersConfigFold
 
 TEST_F(SettingsFileTest, FailureAtAnyStepOfTheReplacementKeepsTheOldFileWhole) {
     const std::string old = "; keep\n[velmyr]\npath=/old\n";
-    for (auto failing : {profile::WriteStep::CreateTemporary, profile::WriteStep::WriteContents,
-                         profile::WriteStep::Flush, profile::WriteStep::Replace}) {
+    using velmyr_test::WriteStep;
+    for (auto failing : {WriteStep::CreateTemporary, WriteStep::WriteContents, WriteStep::Flush,
+                         WriteStep::Replace}) {
         put(ini_, old);
-        profile::setWriteFaultForTesting([failing](profile::WriteStep step) { return step == failing; });
+        velmyr_test::failWriteStep(failing);
         EXPECT_FALSE(WritePrivateProfileStringA("velmyr", "path", "/new", ini_.c_str()));
         EXPECT_EQ(get(ini_), old) << int(failing);
         EXPECT_EQ(entriesInFolder(), 1u) << "temporary removed after step " << int(failing);
     }
-    profile::setWriteFaultForTesting(nullptr);
+    velmyr_test::failWriteStep(std::nullopt);
     EXPECT_TRUE(WritePrivateProfileStringA("velmyr", "path", "/new", ini_.c_str()));
 }
 

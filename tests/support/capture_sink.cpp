@@ -7,17 +7,20 @@
 #include <optional>
 #include <thread>
 
-#include "audio_sink.h"
-#include "pace_clock.h"
+#include "platform/media/audio_sink.h"
+#include "platform/media/pace_clock.h"
 
-namespace media {
+namespace velmyr_test {
+
+using media::AudioSink;
+using media::PaceClock;
+using media::PlaybackThread;
 
 struct CaptureHub::State {
     CaptureOptions options;
     mutable std::mutex mutex;
     mutable std::condition_variable changed;
     std::vector<CaptureRecord> records;
-    BlockObserver observer;
 
     std::size_t add() {
         std::lock_guard lock(mutex);
@@ -57,17 +60,13 @@ public:
 
     bool write(const std::int16_t* samples, std::size_t frames) override {
         const auto now = PaceClock::Clock::now();
-        CaptureHub::BlockObserver observer;
         update([&](CaptureRecord& r) {
             r.samples.insert(r.samples.end(), samples,
                              samples + frames * static_cast<std::size_t>(channels_));
             if (r.writes++ == 0)
                 r.firstWriteAt = now;
             r.lastWriteAt = now;
-            observer = hub_->observer;
         });
-        if (observer)
-            observer(index_, samples, frames);
         clock_->wrote(static_cast<std::int64_t>(frames), now);
         return true;
     }
@@ -129,7 +128,7 @@ CaptureHub::CaptureHub(CaptureOptions options) : state_(std::make_shared<State>(
     state_->options = options;
 }
 
-SinkFactory CaptureHub::factory() const {
+media::SinkFactory CaptureHub::factory() const {
     return [state = state_]() -> std::unique_ptr<AudioSink> {
         return std::make_unique<CaptureSink>(state, state->add());
     };
@@ -175,11 +174,6 @@ bool CaptureHub::waitFor(const std::function<bool()>& condition,
     return true;
 }
 
-void CaptureHub::setBlockObserver(BlockObserver observer) {
-    std::lock_guard lock(state_->mutex);
-    state_->observer = std::move(observer);
-}
-
 double toneFrequency(const std::vector<std::int16_t>& samples, int channels, long rate,
                      std::int64_t firstFrame, std::int64_t frameCount) {
     if (channels <= 0 || rate <= 0 || firstFrame < 0)
@@ -217,4 +211,4 @@ int peakLevel(const std::vector<std::int16_t>& samples, int channels, std::int64
     return peak;
 }
 
-}  // namespace media
+}  // namespace velmyr_test

@@ -1,6 +1,6 @@
-// Test support: outputs that keep what they are given, so tests can tell what
-// was heard, when, and from which device. Usable from any test that drives the
-// media layer (player module, window, end-to-end).
+// Outputs that keep what they are given, so tests can tell what was heard,
+// when, and from which device. For any test that drives the media layer
+// (player module, window, fuzzing).
 #pragma once
 
 #include <chrono>
@@ -10,9 +10,9 @@
 #include <memory>
 #include <vector>
 
-#include "media_layer.h"
+#include "platform/media/media_layer.h"
 
-namespace media {
+namespace velmyr_test {
 
 struct CaptureOptions {
     // How many times faster than real time the capture consumes samples.
@@ -52,7 +52,7 @@ public:
     explicit CaptureHub(CaptureOptions options = {});
 
     // A factory to give to media::setSinkFactory.
-    SinkFactory factory() const;
+    media::SinkFactory factory() const;
 
     std::size_t sinkCount() const;
     CaptureRecord record(std::size_t index) const;      // a copy
@@ -62,12 +62,6 @@ public:
     // Waits until `condition` holds, re-checking whenever an output changes,
     // for at most `timeout`. Returns whether it held.
     bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) const;
-
-    // Called on the playback thread with every block an output is given, after
-    // it is recorded.
-    using BlockObserver = std::function<void(std::size_t sink, const std::int16_t* samples,
-                                             std::size_t frames)>;
-    void setBlockObserver(BlockObserver observer);
 
     struct State;
 
@@ -84,4 +78,4 @@ double toneFrequency(const std::vector<std::int16_t>& samples, int channels, lon
 int peakLevel(const std::vector<std::int16_t>& samples, int channels, std::int64_t firstFrame,
               std::int64_t frameCount);
 
-}  // namespace media
+}  // namespace velmyr_test
