@@ -1,11 +1,30 @@
 #include <QApplication>
+#include <chrono>
+#include <cstdlib>
 
+#include "platform/media/media_layer.h"
+#include "termination.h"
 #include "ui/frmVELMYR.h"
+
+namespace {
+
+// The window has unloaded: playback stopped and every device closed. An
+// output stuck in its driver is not waited for beyond a moment.
+[[noreturn]] void endTheProgram() {
+    media::shutdown(std::chrono::milliseconds(300));
+    std::_Exit(0);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(VELMYR_VERSION_STRING));
-    frmVELMYR window;
+    frmVELMYR::Options options;
+    options.endProgram = endTheProgram;
+    frmVELMYR window(options);
+    // However the program is asked to end, the window unloads first.
+    onTerminationSignal(&window, [&window] { window.unload(); });
     window.show();
     return app.exec();
 }

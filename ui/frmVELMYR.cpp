@@ -4,14 +4,11 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFont>
-#include <chrono>
-#include <cstdlib>
 #include <optional>
 
 #include "platform/controls/ico_image.h"
 #include "platform/controls/list_support.h"
 #include "platform/controls/mouse_args.h"
-#include "platform/media/media_layer.h"
 
 using controls::toPixels;
 
@@ -46,11 +43,6 @@ QRect twipsRect(int left, int top, int width, int height) {
     return QRect(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
 }
 
-void endTheProgram() {
-    media::shutdown(std::chrono::milliseconds(300));
-    std::_Exit(0);
-}
-
 }  // namespace
 
 const QColor frmVELMYR::RestColor = bgr(0x00808080);
@@ -65,7 +57,7 @@ frmVELMYR::frmVELMYR() : frmVELMYR(Options{}) {}
 
 frmVELMYR::frmVELMYR(Options options) : options_(std::move(options)) {
     if (options_.programFolder.isEmpty()) options_.programFolder = QCoreApplication::applicationDirPath();
-    if (!options_.endProgram) options_.endProgram = endTheProgram;
+    if (!options_.endProgram) options_.endProgram = [] { QCoreApplication::quit(); };
     createControls();
     applyLayout();
     bindEvents();

@@ -20,8 +20,8 @@ public:
     struct Options {
         // Folder of the settings file; empty: the program's own folder.
         QString programFolder;
-        // Ends the process once the window has unloaded; empty: the program's
-        // real end (media layer shut down, then exit with status 0).
+        // Ends the program once the window has unloaded (app/ gives the real
+        // end); empty: the event loop ends.
         std::function<void()> endProgram;
     };
 

@@ -7,16 +7,14 @@
 #include <cmath>
 
 #include "mouse_args.h"
-#include "termination.h"
 
 namespace controls {
 
 FormWindow::FormWindow(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
     setMouseTracking(true);
-    // However the program is asked to end, the window unloads first.
+    // The session's end and the end of the event loop unload the window too.
     connect(qApp, &QGuiApplication::commitDataRequest, this, &FormWindow::unload);
     connect(qApp, &QCoreApplication::aboutToQuit, this, &FormWindow::unload);
-    connect(&TerminationRequests::instance(), &TerminationRequests::requested, this, &FormWindow::unload);
 }
 
 float FormWindow::Left() const { return toTwips(x()); }

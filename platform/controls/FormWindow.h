@@ -24,7 +24,8 @@ public:
     void setWindowState(short state);
 
     // Raises Unload, once; every way of closing the window comes here: a
-    // close, the session's end, the end of the event loop, SIGTERM.
+    // close, the session's end, the end of the event loop, and whatever else
+    // the program lets end it (app/: the termination signals).
     void unload();
 
     // How many times Paint has been raised (for diagnostics and tests).

@@ -3,6 +3,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 
+#include "app/termination.h"
 #include "window_harness.h"
 
 using namespace velmyr_test;
@@ -144,6 +145,7 @@ TEST_F(StartAndEnd, EveryWayOfClosingUnloads) {
     }
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         Start w(nullptr);
+        onTerminationSignal(w.window.get(), [&w] { w->unload(); });  // as the program does
         w->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(w.window.get()));
         ::raise(signal);
