@@ -10,8 +10,11 @@ void frmVELMYR::File1_DblClick() { PlaySelectedFile(); }
 
 void frmVELMYR::Label5_Click() { PlaySelectedFile(); }
 
+// The double-click and the play label join the folder and the file with "\",
+// next and previous with "/": kept as they are on purpose. The media layer
+// takes either, and a path that already ends in a separator gets one more.
 void frmVELMYR::PlaySelectedFile() {
-    if (Label6->text() == QLatin1String("  play")) Label6->setText(QStringLiteral("  pause"));
+    if (CaptionIs(Label6, "  play")) Label6->setText(QStringLiteral("  pause"));
     const QString folder = Dir1->Path();
     const QString name = File1->FileName();
     Lirovan::PlayFile(controls::fileNameToPlatform(folder + u'\\' + name));

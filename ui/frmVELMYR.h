@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QString>
 #include <functional>
+#include <optional>
 
 #include "platform/controls/DirListBox.h"
 #include "platform/controls/EventLabel.h"
@@ -29,21 +30,21 @@ public:
     explicit frmVELMYR(Options options);
 
     // Controls, in stacking order from the topmost.
-    controls::DirListBox* Dir1;
-    controls::FileListBox* File1;
-    controls::EventLabel* Label4;
-    controls::EventLabel* Label10;
-    controls::EventLabel* Label9;
-    controls::EventLabel* Label8;
-    controls::EventLabel* Label7;
-    controls::EventLabel* Label6;
-    controls::EventLabel* Label5;
+    controls::DirListBox* Dir1;    // the folder list
+    controls::FileListBox* File1;  // the folder's "*.mp3" files
+    controls::EventLabel* Label4;  // mute: " m", or " un" while muted
+    controls::EventLabel* Label10; // the status line: the number of MP3 files
+    controls::EventLabel* Label9;  // previous: "<"
+    controls::EventLabel* Label8;  // next: ">"
+    controls::EventLabel* Label7;  // stop
+    controls::EventLabel* Label6;  // pause: "  pause", or "  play" while paused
+    controls::EventLabel* Label5;  // play
     controls::LineShape* Line3;
     controls::LineShape* Line2;
     controls::LineShape* Line1;
-    controls::EventLabel* Label3;
-    controls::EventLabel* Label2;
-    controls::EventLabel* Label1;
+    controls::EventLabel* Label3;  // close: "  X"
+    controls::EventLabel* Label2;  // minimize: "  _"
+    controls::EventLabel* Label1;  // the title, by which the window is dragged
 
     // Text colours of the hover labels.
     static const QColor RestColor;
@@ -100,6 +101,12 @@ private:
 
     // The steps that the double-click on the file list and the play label share.
     void PlaySelectedFile();
+    // Lights `lit` among the hover labels (none: all at rest) and rewrites the
+    // status line in `rewrite`, if given.
+    void Hover(controls::EventLabel* lit, std::optional<Wording> rewrite);
+    // The pause and mute labels' captions are the only record of those
+    // states: compared as exact text, leading blanks included.
+    static bool CaptionIs(const controls::EventLabel* label, const char* caption);
 
     Options options_;
     float DragStartX = 0;

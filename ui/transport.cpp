@@ -4,9 +4,13 @@
 #include "frmVELMYR.h"
 #include "player/Lirovan.h"
 
+bool frmVELMYR::CaptionIs(const controls::EventLabel* label, const char* caption) {
+    return label->text() == QLatin1String(caption);
+}
+
 void frmVELMYR::Label6_Click() {
     if (File1->FileName().isEmpty()) return;
-    if (Label6->text() == QLatin1String("  pause")) {
+    if (CaptionIs(Label6, "  pause")) {
         Lirovan::SetPaused(true);
         Label6->setText(QStringLiteral("  play"));
     } else {
@@ -21,7 +25,7 @@ void frmVELMYR::Label7_Click() {
 }
 
 void frmVELMYR::Label4_Click() {
-    if (Label4->text() == QLatin1String(" m")) {
+    if (CaptionIs(Label4, " m")) {
         Lirovan::SetMute(true);
         Label4->setText(QStringLiteral(" un"));
     } else {
