@@ -12,6 +12,7 @@
 
 #include "file_names.h"
 #include "list_support.h"
+#include "platform/common/ascii.h"
 
 namespace controls {
 
@@ -38,13 +39,8 @@ void FileListBox::setPath(const QString& path) {
 
 QString FileListBox::Pattern() const { return pattern_; }
 
-void FileListBox::setPattern(const QString& pattern) {
-    pattern_ = pattern;
-    refill();
-}
-
 short FileListBox::ListCount() const {
-    if (!listed_) const_cast<FileListBox*>(this)->refill();
+    if (!listed_) refill();
     return static_cast<short>(model_->rowCount());
 }
 
@@ -73,7 +69,7 @@ void FileListBox::showEvent(QShowEvent* event) {
     QListView::showEvent(event);
 }
 
-void FileListBox::refill() {
+void FileListBox::refill() const {
     listed_ = true;
     QStringList names = matchingFiles(path_, pattern_);
     if (names.size() > MaxEntries) names.resize(MaxEntries);
@@ -115,11 +111,8 @@ bool FileListBox::wildcardMatch(QStringView pattern, QStringView name) {
 
 namespace {
 
-bool isAscii(QByteArrayView text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return (unsigned char)c < 0x80; });
-}
-
-char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+using common::asciiLower;
+using common::isAscii;
 
 // The same match as wildcardMatch, for a pattern and a name that are both
 // ASCII, without decoding the name.

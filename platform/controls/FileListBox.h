@@ -24,8 +24,7 @@ public:
 
     QString Path() const;
     void setPath(const QString& path);  // reads the folder anew; one that cannot be read lists nothing
-    QString Pattern() const;
-    void setPattern(const QString& pattern);
+    QString Pattern() const;  // "*.mp3"
 
     short ListCount() const;
     short ListIndex() const;  // -1 when nothing is selected
@@ -46,12 +45,14 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void refill();
+    // The listing is a cache of the folder: read when the list is first shown
+    // or asked for its entries, and again at every setPath.
+    void refill() const;
 
     QStringListModel* model_;
     QString path_;
-    bool listed_ = false;
-    QString pattern_ = QStringLiteral("*.mp3");
+    mutable bool listed_ = false;
+    const QString pattern_ = QStringLiteral("*.mp3");
 };
 
 }  // namespace controls

@@ -2,15 +2,13 @@
 
 #include <algorithm>
 
+#include "platform/common/ascii.h"
+
 namespace controls {
 
 namespace {
 
 constexpr char16_t StrayByteBase = 0xDC00;
-
-bool isAscii(QByteArrayView bytes) {
-    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return (unsigned char)c < 0x80; });
-}
 
 // The length of the valid UTF-8 sequence at bytes[at], or 0 when there is none
 // (stray continuation, overlong form, surrogate, beyond U+10FFFF, cut short).
@@ -47,7 +45,7 @@ qsizetype validSequenceLength(QByteArrayView bytes, qsizetype at, char32_t& code
 }  // namespace
 
 QString fileNameFromBytes(QByteArrayView bytes) {
-    if (isAscii(bytes)) return QString::fromLatin1(bytes);
+    if (common::isAscii(bytes)) return QString::fromLatin1(bytes);
     QString name;
     name.reserve(bytes.size());
     for (qsizetype at = 0; at < bytes.size();) {

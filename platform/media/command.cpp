@@ -7,7 +7,8 @@ namespace media {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+// What stands between the words of a command.
+bool isSeparator(char c) { return c == ' ' || c == '\t'; }
 
 std::string lower(std::string_view text) {
     std::string out(text);
@@ -21,10 +22,10 @@ std::vector<std::string> words(std::string_view text) {
     std::vector<std::string> out;
     std::size_t i = 0;
     while (i < text.size()) {
-        while (i < text.size() && isBlank(text[i]))
+        while (i < text.size() && isSeparator(text[i]))
             ++i;
         const std::size_t start = i;
-        while (i < text.size() && !isBlank(text[i]))
+        while (i < text.size() && !isSeparator(text[i]))
             ++i;
         if (i > start)
             out.push_back(lower(text.substr(start, i - start)));
@@ -75,7 +76,7 @@ Command parseCommand(std::string_view text) {
     if (verb == "open") {
         // The element keeps its own blanks, so the text is read as typed.
         std::size_t start = 0;
-        while (start < text.size() && isBlank(text[start]))
+        while (start < text.size() && isSeparator(text[start]))
             ++start;
         return parseOpen(text.substr(start));
     }

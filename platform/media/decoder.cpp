@@ -14,8 +14,6 @@ Decoder::~Decoder() {
         mpg123_close(handle_);
         mpg123_delete(handle_);
     }
-    if (fd_ >= 0)
-        ::close(fd_);
 }
 
 Decoder::OpenResult Decoder::open(const std::string& path) {
@@ -27,11 +25,11 @@ Decoder::OpenResult Decoder::open(const std::string& path) {
     // opened is checked again in case the name changed hands in between.
     if (!S_ISREG(info.st_mode))
         return OpenResult::NotDecodable;
-    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ < 0)
+    file_ = common::FileDescriptor(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!file_.valid())
         return OpenResult::NotFound;
-    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) ||
-        ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK) != 0)
+    if (::fstat(file_.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        ::fcntl(file_.get(), F_SETFL, ::fcntl(file_.get(), F_GETFL) & ~O_NONBLOCK) != 0)
         return OpenResult::NotDecodable;
 
     int error = MPG123_OK;
@@ -48,7 +46,7 @@ Decoder::OpenResult Decoder::open(const std::string& path) {
     int channels = 0, encoding = 0;
     if (mpg123_format_none(handle_) != MPG123_OK ||
         mpg123_format2(handle_, 0, MPG123_STEREO, MPG123_ENC_SIGNED_16) != MPG123_OK ||
-        mpg123_open_fd(handle_, fd_) != MPG123_OK ||
+        mpg123_open_fd(handle_, file_.get()) != MPG123_OK ||
         mpg123_getformat(handle_, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 ||
         channels != 2 || encoding != MPG123_ENC_SIGNED_16)
         return OpenResult::NotDecodable;

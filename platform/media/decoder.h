@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/common/file_descriptor.h"
+
 struct mpg123_handle_struct;
 
 namespace media {
@@ -35,7 +37,7 @@ public:
     std::int64_t rewind(std::int64_t frames);
 
 private:
-    int fd_ = -1;
+    common::FileDescriptor file_;
     mpg123_handle_struct* handle_ = nullptr;
     long rate_ = 0;
     std::int64_t length_ = 0;

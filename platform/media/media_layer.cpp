@@ -10,7 +10,7 @@
 #include "command.h"
 #include "decoder.h"
 #include "device.h"
-#include "file_names.h"
+#include "file_lookup.h"
 #include "mci.h"
 
 namespace media {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "file_names.h"
+#include "file_lookup.h"
 
 unsigned long GetShortPathNameA(const char* longPath, char* shortPath, unsigned long bufferLength) {
     if (shortPath && bufferLength > 0)

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "platform/common/ascii.h"
+
 namespace profile {
 
 namespace {
@@ -21,20 +23,20 @@ struct ParsedLine {
     std::string_view value;  // entries only
 };
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+// White space that is dropped around names and values: a line's own end, a
+// lone carriage return included, but never a line break.
+bool isPadding(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
 std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && isPadding(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isPadding(s.back())) s.remove_suffix(1);
     return s;
 }
-
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
 bool sameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (asciiLower(a[i]) != asciiLower(b[i])) return false;
+        if (common::asciiLower(a[i]) != common::asciiLower(b[i])) return false;
     return true;
 }
 
@@ -82,7 +84,7 @@ ParsedLine parseLine(std::string_view raw) {
 // Quotes a value whose outer blanks or outer quotes would otherwise be lost on reading.
 std::string encodeValue(std::string_view value) {
     const bool needsQuotes =
-        !value.empty() && (isBlank(value.front()) || isBlank(value.back()) ||
+        !value.empty() && (isPadding(value.front()) || isPadding(value.back()) ||
                            (value.size() >= 2 && value.front() == '"' && value.back() == '"'));
     return needsQuotes ? "\"" + std::string(value) + "\"" : std::string(value);
 }

@@ -8,30 +8,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/common/file_descriptor.h"
+
 namespace profile {
 
+using common::FileDescriptor;
+
 namespace {
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    // Closes now so that a failing close (a delayed write error) can be seen.
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 std::string folderOf(const std::string& path) {
     const size_t slash = path.rfind('/');

@@ -24,7 +24,7 @@
 #include "platform/media/audio_sink.h"
 #include "tests/support/sink_support.h"
 #include "platform/media/command.h"
-#include "platform/media/file_names.h"
+#include "platform/media/file_lookup.h"
 #include "platform/media/mci.h"
 #include "platform/media/media_layer.h"
 #include "platform/media/shortpath.h"

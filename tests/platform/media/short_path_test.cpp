@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "media_test_support.h"
-#include "platform/media/file_names.h"
+#include "platform/media/file_lookup.h"
 #include "platform/media/shortpath.h"
 
 namespace {

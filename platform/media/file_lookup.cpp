@@ -1,4 +1,4 @@
-#include "file_names.h"
+#include "file_lookup.h"
 
 #include <sys/stat.h>
 
