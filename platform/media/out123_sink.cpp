@@ -36,15 +36,60 @@ constexpr long kBlocksPerSecond = 100;
 // simply gets no samples until resume().
 class Out123Sink final : public AudioSink {
 public:
-    ~Out123Sink() override;
-    bool open(long rate, int channels, PlaybackThread& thread) override;
-    Room room(Clock::time_point now) override;
-    bool write(const std::int16_t* samples, std::size_t frames) override;
-    std::int64_t unheard(Clock::time_point now) override;
-    std::int64_t drop() override;
-    std::int64_t pause() override;
-    void resume() override;
-    void close() override;
+    ~Out123Sink() override { close(); }
+
+    bool open(long rate, int channels, PlaybackThread&) override {
+        keepAlsaLoaded();
+        handle_ = out123_new();
+        if (!handle_)
+            return false;
+        out123_param_int(handle_, OUT123_FLAGS, OUT123_QUIET);
+        if (out123_open(handle_, "alsa", nullptr) != OUT123_OK ||
+            out123_start(handle_, rate, channels, MPG123_ENC_SIGNED_16) != OUT123_OK) {
+            out123_del(handle_);
+            handle_ = nullptr;
+            return false;
+        }
+        rate_ = rate;
+        channels_ = channels;
+        clock_.emplace(rate, 1.0);
+        return true;
+    }
+
+    Room room(Clock::time_point now) override {
+        return {static_cast<std::size_t>(std::max(1L, rate_ / kBlocksPerSecond)), now};
+    }
+
+    bool write(const std::int16_t* samples, std::size_t frames) override {
+        const std::size_t bytes = frames * static_cast<std::size_t>(channels_) * sizeof(std::int16_t);
+        const std::size_t played = out123_play(handle_, const_cast<std::int16_t*>(samples), bytes);
+        clock_->wrote(static_cast<std::int64_t>(frames), Clock::now());
+        return played == bytes;
+    }
+
+    std::int64_t unheard(Clock::time_point now) override { return clock_->queued(now); }
+
+    std::int64_t drop() override {
+        out123_drop(handle_);
+        return clock_->dropAt(Clock::now());
+    }
+
+    std::int64_t pause() override {
+        const std::int64_t discarded = drop();
+        clock_->pauseAt(Clock::now());
+        return discarded;
+    }
+
+    void resume() override { clock_->resumeAt(Clock::now()); }
+
+    void close() override {
+        if (!handle_)
+            return;
+        out123_drop(handle_);
+        out123_close(handle_);
+        out123_del(handle_);
+        handle_ = nullptr;
+    }
 
 private:
     out123_struct* handle_ = nullptr;
@@ -52,61 +97,6 @@ private:
     int channels_ = 0;
     std::optional<PaceClock> clock_;
 };
-
-Out123Sink::~Out123Sink() { close(); }
-
-bool Out123Sink::open(long rate, int channels, PlaybackThread&) {
-    keepAlsaLoaded();
-    handle_ = out123_new();
-    if (!handle_)
-        return false;
-    out123_param_int(handle_, OUT123_FLAGS, OUT123_QUIET);
-    if (out123_open(handle_, "alsa", nullptr) != OUT123_OK ||
-        out123_start(handle_, rate, channels, MPG123_ENC_SIGNED_16) != OUT123_OK) {
-        out123_del(handle_);
-        handle_ = nullptr;
-        return false;
-    }
-    rate_ = rate;
-    channels_ = channels;
-    clock_.emplace(rate, 1.0);
-    return true;
-}
-
-AudioSink::Room Out123Sink::room(Clock::time_point now) {
-    return {static_cast<std::size_t>(std::max(1L, rate_ / kBlocksPerSecond)), now};
-}
-
-bool Out123Sink::write(const std::int16_t* samples, std::size_t frames) {
-    const std::size_t bytes = frames * static_cast<std::size_t>(channels_) * sizeof(std::int16_t);
-    const std::size_t played = out123_play(handle_, const_cast<std::int16_t*>(samples), bytes);
-    clock_->wrote(static_cast<std::int64_t>(frames), Clock::now());
-    return played == bytes;
-}
-
-std::int64_t Out123Sink::unheard(Clock::time_point now) { return clock_->queued(now); }
-
-std::int64_t Out123Sink::drop() {
-    out123_drop(handle_);
-    return clock_->dropAt(Clock::now());
-}
-
-std::int64_t Out123Sink::pause() {
-    const std::int64_t discarded = drop();
-    clock_->pauseAt(Clock::now());
-    return discarded;
-}
-
-void Out123Sink::resume() { clock_->resumeAt(Clock::now()); }
-
-void Out123Sink::close() {
-    if (!handle_)
-        return;
-    out123_drop(handle_);
-    out123_close(handle_);
-    out123_del(handle_);
-    handle_ = nullptr;
-}
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 namespace media {
 
 namespace {
+
 // The queue is filled up to its full mark and then left to drain to its low
 // mark before the playback thread is woken again: two wake-ups a second
 // instead of one per block, which is most of the CPU time playback costs.
@@ -14,56 +15,46 @@ namespace {
 // silences playback, so its size costs no latency.
 constexpr long kQueueFullMilliseconds = 1000;
 constexpr long kQueueLowMilliseconds = 500;
+
 class SilentSink final : public AudioSink {
 public:
-    bool open(long rate, int channels, PlaybackThread& thread) override;
-    Room room(Clock::time_point now) override;
-    bool write(const std::int16_t* samples, std::size_t frames) override;
-    std::int64_t unheard(Clock::time_point now) override;
-    std::int64_t drop() override;
-    std::int64_t pause() override;
-    void resume() override;
-    void close() override;
+    bool open(long rate, int, PlaybackThread&) override {
+        if (rate <= 0)
+            return false;
+        clock_.emplace(rate, 1.0);
+        queueFull_ = rate * kQueueFullMilliseconds / 1000;
+        queueLow_ = rate * kQueueLowMilliseconds / 1000;
+        return true;
+    }
+
+    Room room(Clock::time_point now) override {
+        const std::int64_t queued = clock_->queued(now);
+        if (queued < queueFull_)
+            return {static_cast<std::size_t>(queueFull_ - queued), now};
+        return {0, clock_->whenQueuedAtMost(queueLow_, now)};
+    }
+
+    bool write(const std::int16_t*, std::size_t frames) override {
+        clock_->wrote(static_cast<std::int64_t>(frames), Clock::now());
+        return true;
+    }
+
+    std::int64_t unheard(Clock::time_point now) override { return clock_->queued(now); }
+    std::int64_t drop() override { return clock_->dropAt(Clock::now()); }
+
+    // Like a sound server's stream, it halts and keeps what it holds.
+    std::int64_t pause() override {
+        clock_->pauseAt(Clock::now());
+        return 0;
+    }
+    void resume() override { clock_->resumeAt(Clock::now()); }
+    void close() override { clock_.reset(); }
 
 private:
     std::optional<PaceClock> clock_;
     std::int64_t queueFull_ = 0;
     std::int64_t queueLow_ = 0;
 };
-
-bool SilentSink::open(long rate, int, PlaybackThread&) {
-    if (rate <= 0)
-        return false;
-    clock_.emplace(rate, 1.0);
-    queueFull_ = rate * kQueueFullMilliseconds / 1000;
-    queueLow_ = rate * kQueueLowMilliseconds / 1000;
-    return true;
-}
-
-AudioSink::Room SilentSink::room(Clock::time_point now) {
-    const std::int64_t queued = clock_->queued(now);
-    if (queued < queueFull_)
-        return {static_cast<std::size_t>(queueFull_ - queued), now};
-    return {0, clock_->whenQueuedAtMost(queueLow_, now)};
-}
-
-bool SilentSink::write(const std::int16_t*, std::size_t frames) {
-    clock_->wrote(static_cast<std::int64_t>(frames), Clock::now());
-    return true;
-}
-
-std::int64_t SilentSink::unheard(Clock::time_point now) { return clock_->queued(now); }
-
-std::int64_t SilentSink::drop() { return clock_->dropAt(Clock::now()); }
-
-std::int64_t SilentSink::pause() {
-    clock_->pauseAt(Clock::now());
-    return 0;
-}
-
-void SilentSink::resume() { clock_->resumeAt(Clock::now()); }
-
-void SilentSink::close() { clock_.reset(); }
 
 }  // namespace
 
