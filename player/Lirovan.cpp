@@ -7,9 +7,7 @@
 namespace Lirovan {
 
 namespace {
-void send(const std::string& command) {
-    mciSendStringA(command.c_str(), nullptr, 0, nullptr);
-}
+void send(const std::string& command) { mciSendStringA(command.c_str(), nullptr, 0, nullptr); }
 }  // namespace
 
 void PlayFile(const std::string& fullPath) {
@@ -37,15 +35,12 @@ void StopAll() {
     send("close all");
 }
 
-void SetMute(bool mute) {
-    send(mute ? "set lirovan audio all off" : "set lirovan audio all on");
-}
+void SetMute(bool mute) { send(mute ? "set lirovan audio all off" : "set lirovan audio all on"); }
 
-std::string ReadSetting(const std::string& section, const std::string& key,
-                        const std::string& file) {
+std::string ReadSetting(const std::string& section, const std::string& key, const std::string& file) {
     char buffer[255] = {};
-    const unsigned long count = GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buffer,
-                                                         sizeof buffer, file.c_str());
+    const unsigned long count =
+        GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buffer, sizeof buffer, file.c_str());
     return std::string(buffer, count);
 }
 

@@ -13,8 +13,7 @@ void SetPaused(bool paused);
 void StopAll();
 void SetMute(bool mute);
 
-std::string ReadSetting(const std::string& section, const std::string& key,
-                        const std::string& file);
+std::string ReadSetting(const std::string& section, const std::string& key, const std::string& file);
 void WriteSetting(const std::string& section, const std::string& key, const std::string& value,
                   const std::string& file);
 

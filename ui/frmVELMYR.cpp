@@ -137,8 +137,7 @@ void frmVELMYR::applyLayout() {
         {Label5, 600, 2160, 375, 255, " play", White, {}, {}},
         {Label3, 3120, 0, 255, 255, "  X", Pink, Black, arial(9, 700)},
         {Label2, 0, 0, 255, 255, "  _", Pink, Black, {}},
-        {Label1, 120, 0, 3135, 255, "                Quillmere  MP3 Player", White, Black,
-         arial(8.25, 700)},
+        {Label1, 120, 0, 3135, 255, "                Quillmere  MP3 Player", White, Black, arial(8.25, 700)},
     };
     for (const LabelRow& row : labels) {
         row.control->setGeometry(twipsRect(row.left, row.top, row.width, row.height));

@@ -30,15 +30,15 @@ public:
     explicit frmVELMYR(Options options);
 
     // Controls, in stacking order from the topmost.
-    controls::DirListBox* Dir1;    // the folder list
-    controls::FileListBox* File1;  // the folder's "*.mp3" files
-    controls::EventLabel* Label4;  // mute: " m", or " un" while muted
-    controls::EventLabel* Label10; // the status line: the number of MP3 files
-    controls::EventLabel* Label9;  // previous: "<"
-    controls::EventLabel* Label8;  // next: ">"
-    controls::EventLabel* Label7;  // stop
-    controls::EventLabel* Label6;  // pause: "  pause", or "  play" while paused
-    controls::EventLabel* Label5;  // play
+    controls::DirListBox* Dir1;     // the folder list
+    controls::FileListBox* File1;   // the folder's "*.mp3" files
+    controls::EventLabel* Label4;   // mute: " m", or " un" while muted
+    controls::EventLabel* Label10;  // the status line: the number of MP3 files
+    controls::EventLabel* Label9;   // previous: "<"
+    controls::EventLabel* Label8;   // next: ">"
+    controls::EventLabel* Label7;   // stop
+    controls::EventLabel* Label6;   // pause: "  pause", or "  play" while paused
+    controls::EventLabel* Label5;   // play
     controls::LineShape* Line3;
     controls::LineShape* Line2;
     controls::LineShape* Line1;

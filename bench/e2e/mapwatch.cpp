@@ -28,7 +28,8 @@ int main(int argc, char** argv) {
     }
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
     const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
-    xcb_void_cookie_t cookie = xcb_change_window_attributes_checked(connection, root, XCB_CW_EVENT_MASK, &mask);
+    xcb_void_cookie_t cookie =
+        xcb_change_window_attributes_checked(connection, root, XCB_CW_EVENT_MASK, &mask);
     if (xcb_generic_error_t* error = xcb_request_check(connection, cookie)) {
         std::fprintf(stderr, "e2e_mapwatch: cannot watch the root window (error %d)\n", error->error_code);
         return 1;

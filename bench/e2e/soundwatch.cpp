@@ -32,8 +32,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int kRate = 44100;
 constexpr int kChannels = 2;
-constexpr int kLoud = 1000;                    // of 32767: about -30 dBFS
-constexpr long kQuietRun = kRate / 10;         // 100 ms of quiet counts as silence
+constexpr int kLoud = 1000;             // of 32767: about -30 dBFS
+constexpr long kQuietRun = kRate / 10;  // 100 ms of quiet counts as silence
 constexpr double kLimitSeconds = 10.0;
 
 double msSince(Clock::time_point t0, Clock::time_point t) {
@@ -79,7 +79,8 @@ int main(int argc, char** argv) {
             waitpid(command, nullptr, 0);
             commandEnd = Clock::now();
         }
-        std::printf("latency_ms=%.1f command_ms=%.1f at_ms=%.3f\n", msSince(t0, when), msSince(t0, commandEnd),
+        std::printf("latency_ms=%.1f command_ms=%.1f at_ms=%.3f\n", msSince(t0, when),
+                    msSince(t0, commandEnd),
                     std::chrono::duration<double, std::milli>(when.time_since_epoch()).count());
         std::fflush(stdout);
     };

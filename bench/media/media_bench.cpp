@@ -75,7 +75,8 @@ double childrenCpuSeconds() {
 // one file. Left in each copy, the decoder would stop after the first copy
 // (mpg123 plays on regardless), so it is taken out.
 std::string withoutInfoFrame(const std::string& mp3) {
-    static constexpr int kKbps[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
+    static constexpr int kKbps[16] = {0,   32,  40,  48,  56,  64,  80,  96,
+                                      112, 128, 160, 192, 224, 256, 320, 0};
     static constexpr long kRates[4] = {44100, 48000, 32000, 0};
     if (mp3.size() < 4 || static_cast<unsigned char>(mp3[0]) != 0xFF)
         return mp3;
@@ -184,7 +185,8 @@ public:
     explicit TimingSink(std::shared_ptr<Events> events)
         : ForwardingSink(makeOutput()), events_(std::move(events)) {}
     bool write(const std::int16_t* samples, std::size_t frames) override {
-        const bool silent = std::all_of(samples, samples + frames * 2, [](std::int16_t s) { return s == 0; });
+        const bool silent =
+            std::all_of(samples, samples + frames * 2, [](std::int16_t s) { return s == 0; });
         const auto now = Clock::now();
         events_->note([&] {
             events_->lastWrite = now;
@@ -333,8 +335,8 @@ int main(int argc, char** argv) {
         else if (std::strcmp(argv[i], "--output") == 0)
             useDevice = std::strcmp(argv[i + 1], "device") == 0;
     }
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("velmyr-bench-" + std::to_string(::getpid()));
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("velmyr-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     const std::string file = makeMinuteFile(dir);
     cpuBenchmark(file, std::min(seconds, 60));

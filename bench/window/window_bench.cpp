@@ -68,10 +68,9 @@ void benchFolderOpen() {
     });
     std::size_t scanned = 0;
     const double scanMs = medianMs(21, [&] { scanned = plainSortedScan(folder.path()); });
-    std::printf("open a folder of %d MP3 files (path set to list ready, %d listed): %.2f ms\n",
-                Files, count, listMs);
-    std::printf("  baseline, plain sorted scan of the same folder (%zu names): %.2f ms\n", scanned,
-                scanMs);
+    std::printf("open a folder of %d MP3 files (path set to list ready, %d listed): %.2f ms\n", Files, count,
+                listMs);
+    std::printf("  baseline, plain sorted scan of the same folder (%zu names): %.2f ms\n", scanned, scanMs);
     std::printf("  ratio %.2f (target at most 3)\n", listMs / scanMs);
 }
 
@@ -90,12 +89,14 @@ void benchHover() {
                                  &frmVELMYR::Label8_MouseMove, &frmVELMYR::Label4_MouseMove};
     constexpr int Events = 12000;
     auto perEventUs = [&](auto oneEvent) {
-        return medianMs(5, [&] {
-                   for (int i = 0; i < Events; ++i) {
-                       oneEvent(i);
-                       QCoreApplication::processEvents();  // the repaint it causes
-                   }
-               }) * 1000 / Events;
+        return medianMs(5,
+                        [&] {
+                            for (int i = 0; i < Events; ++i) {
+                                oneEvent(i);
+                                QCoreApplication::processEvents();  // the repaint it causes
+                            }
+                        }) *
+               1000 / Events;
     };
 
     // Every event crosses from the play label to the mute label or back: two
@@ -104,19 +105,16 @@ void benchHover() {
         (window.*(i % 2 ? &frmVELMYR::Label4_MouseMove : &frmVELMYR::Label5_MouseMove))(0, 0, 10, 10);
     });
     // A sweep along the button row, ten moves over each label.
-    const double sweepUs = perEventUs([&](int i) {
-        (window.*buttonRow[(i / 10) % std::size(buttonRow)])(0, 0, 10, 10);
-    });
+    const double sweepUs =
+        perEventUs([&](int i) { (window.*buttonRow[(i / 10) % std::size(buttonRow)])(0, 0, 10, 10); });
     const QString texts[] = {QStringLiteral("(0) mp3's in this dir"),
                              QStringLiteral("(0) MP3 files in this directory")};
     const double plainUs = perEventUs([&](int i) { window.Label10->QLabel::setText(texts[i % 2]); });
 
     std::printf("one mouse-move handler run (7 colours, 1 caption) with the repaint it causes:\n");
     std::printf("  crossing between two labels at every event: %.2f us\n", crossingUs);
-    std::printf("  sweeping the button row, 10 events per label: %.2f us (target under 20 us)\n",
-                sweepUs);
-    std::printf("  baseline, QLabel::setText changing the same text, with its repaint: %.2f us\n",
-                plainUs);
+    std::printf("  sweeping the button row, 10 events per label: %.2f us (target under 20 us)\n", sweepUs);
+    std::printf("  baseline, QLabel::setText changing the same text, with its repaint: %.2f us\n", plainUs);
     std::printf("  ratio crossing/baseline %.2f, sweep/baseline %.2f\n", crossingUs / plainUs,
                 sweepUs / plainUs);
 }

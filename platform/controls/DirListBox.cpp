@@ -117,8 +117,8 @@ void DirListBox::showTree() {
         current = addEntry(openFolder_, part, ancestor, ++level);
     }
     // A folder that vanished or cannot be listed shows its ancestors only.
-    const QStringList subfolders = QDir(folder).entryList(
-        QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    const QStringList subfolders =
+        QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
     for (const QString& name : subfolders)
         addEntry(closedFolder_, name, QDir(folder).filePath(name), level + 1);
     scrollToItem(current, QAbstractItemView::PositionAtTop);

@@ -37,8 +37,8 @@ void EventLabel::setOpaqueBackground(const QColor& color) {
 void EventLabel::mousePressEvent(QMouseEvent* event) {
     event->accept();
     skipNextRelease_ = false;
-    emit MouseDown(buttonBits(event->button()), shiftBits(event->modifiers()),
-                   toTwips(event->position().x()), toTwips(event->position().y()));
+    emit MouseDown(buttonBits(event->button()), shiftBits(event->modifiers()), toTwips(event->position().x()),
+                   toTwips(event->position().y()));
 }
 
 void EventLabel::mouseReleaseEvent(QMouseEvent* event) {
@@ -47,8 +47,7 @@ void EventLabel::mouseReleaseEvent(QMouseEvent* event) {
         skipNextRelease_ = false;
         return;
     }
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        emit Click();
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit Click();
 }
 
 void EventLabel::mouseDoubleClickEvent(QMouseEvent* event) {

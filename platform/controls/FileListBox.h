@@ -24,12 +24,12 @@ public:
 
     QString Path() const;
     void setPath(const QString& path);  // reads the folder anew; one that cannot be read lists nothing
-    QString Pattern() const;  // "*.mp3"
+    QString Pattern() const;            // "*.mp3"
 
     short ListCount() const;
-    short ListIndex() const;  // -1 when nothing is selected
+    short ListIndex() const;         // -1 when nothing is selected
     void setListIndex(short index);  // selects that entry; -1 clears the selection
-    QString FileName() const;  // the selected entry's name, empty when none
+    QString FileName() const;        // the selected entry's name, empty when none
 
     // The names of the regular, not hidden files of folder matching pattern
     // ('*' and '?' wildcards, without regard to case), sorted without regard

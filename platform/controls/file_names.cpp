@@ -74,8 +74,7 @@ QByteArray fileNameToBytes(QStringView name) {
         const char16_t unit = name[at].unicode();
         if (unit >= StrayByteBase + 0x80 && unit <= StrayByteBase + 0xFF) {
             bytes.append(char(unit - StrayByteBase));
-        } else if (QChar::isHighSurrogate(unit) && at + 1 < name.size() &&
-                   name[at + 1].isLowSurrogate()) {
+        } else if (QChar::isHighSurrogate(unit) && at + 1 < name.size() && name[at + 1].isLowSurrogate()) {
             bytes.append(name.mid(at, 2).toUtf8());
             ++at;
         } else {

@@ -47,8 +47,7 @@ void acceptLeftButtonOnly(QAbstractScrollArea* list) {
 
 MouseMoveRelay::MouseMoveRelay(QAbstractScrollArea* area, Raise raise)
     : QObject(area), area_(area), raise_(std::move(raise)) {
-    QWidget* parts[] = {area, area->viewport(), area->horizontalScrollBar(),
-                        area->verticalScrollBar()};
+    QWidget* parts[] = {area, area->viewport(), area->horizontalScrollBar(), area->verticalScrollBar()};
     for (QWidget* part : parts) {
         part->setMouseTracking(true);
         part->installEventFilter(this);
@@ -59,10 +58,9 @@ bool MouseMoveRelay::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::MouseMove) return false;
     auto* move = static_cast<QMouseEvent*>(event);
     auto* part = static_cast<QWidget*>(watched);
-    const QPointF at = part == area_ ? move->position()
-                                     : QPointF(part->mapTo(area_, QPoint(0, 0))) + move->position();
-    raise_(buttonBits(move->buttons()), shiftBits(move->modifiers()), toTwips(at.x()),
-           toTwips(at.y()));
+    const QPointF at =
+        part == area_ ? move->position() : QPointF(part->mapTo(area_, QPoint(0, 0))) + move->position();
+    raise_(buttonBits(move->buttons()), shiftBits(move->modifiers()), toTwips(at.x()), toTwips(at.y()));
     // The border of the list belongs to the list: a move there must not fall
     // through to the window's surface.
     if (part == area_) {

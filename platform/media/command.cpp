@@ -85,8 +85,10 @@ Command parseCommand(std::string_view text) {
         const char* word;
         Verb verb;
     };
-    static constexpr Simple kSimple[] = {{"play", Verb::Play},     {"pause", Verb::Pause},
-                                         {"resume", Verb::Resume}, {"stop", Verb::Stop},
+    static constexpr Simple kSimple[] = {{"play", Verb::Play},
+                                         {"pause", Verb::Pause},
+                                         {"resume", Verb::Resume},
+                                         {"stop", Verb::Stop},
                                          {"close", Verb::Close}};
     for (const auto& s : kSimple) {
         if (verb != s.word)

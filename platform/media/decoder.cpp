@@ -66,8 +66,8 @@ std::size_t Decoder::read(std::int16_t* out, std::size_t maxFrames) {
     // A format notice carries no audio; a few in a row at most.
     for (int attempt = 0; attempt < 4; ++attempt) {
         std::size_t done = 0;
-        const int result =
-            mpg123_read(handle_, reinterpret_cast<unsigned char*>(out), maxFrames * frameBytes, &done);
+        const int result = mpg123_read(handle_, reinterpret_cast<unsigned char*>(out),
+                                       maxFrames * frameBytes, &done);
         if (done > 0) {
             // Audio that came with an error is kept; the next read ends the file.
             if (result != MPG123_OK && result != MPG123_NEW_FORMAT)

@@ -18,10 +18,10 @@ namespace media {
 namespace {
 
 struct Registry {
-    std::mutex mutex;  // guards everything below
+    std::mutex mutex;                                        // guards everything below
     std::map<std::string, std::shared_ptr<Device>> devices;  // by alias
-    std::vector<std::shared_ptr<Device>> closing;  // until their threads end
-    std::vector<std::shared_ptr<Device>> abandoned;  // stuck at shutdown; kept alive
+    std::vector<std::shared_ptr<Device>> closing;            // until their threads end
+    std::vector<std::shared_ptr<Device>> abandoned;          // stuck at shutdown; kept alive
     SinkFactory factory;
     std::shared_ptr<OutputHandover> handover = std::make_shared<OutputHandover>();
 

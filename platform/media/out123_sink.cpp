@@ -61,7 +61,8 @@ public:
     }
 
     bool write(const std::int16_t* samples, std::size_t frames) override {
-        const std::size_t bytes = frames * static_cast<std::size_t>(channels_) * sizeof(std::int16_t);
+        const std::size_t bytes =
+            frames * static_cast<std::size_t>(channels_) * sizeof(std::int16_t);
         const std::size_t played = out123_play(handle_, const_cast<std::int16_t*>(samples), bytes);
         clock_->wrote(static_cast<std::int64_t>(frames), Clock::now());
         return played == bytes;

@@ -33,8 +33,8 @@ public:
         if (excess <= 0 || !running_)
             return now;
         const double seconds = static_cast<double>(excess) / framesPerSecond_;
-        return now + std::chrono::duration_cast<Clock::duration>(
-                         std::chrono::duration<double>(seconds));
+        return now +
+               std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     }
 
     // Forgets what is queued at `now` and returns how many frames that was.

@@ -65,8 +65,8 @@ public:
         pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, "Quillmere Mp3 Player");
         pa_proplist_sets(properties, PA_PROP_APPLICATION_ID, "velmyr");
         pa_proplist_sets(properties, PA_PROP_APPLICATION_ICON_NAME, "velmyr");
-        context_ = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(loop_), nullptr,
-                                                properties);
+        context_ =
+            pa_context_new_with_proplist(pa_threaded_mainloop_get_api(loop_), nullptr, properties);
         pa_proplist_free(properties);
         if (!context_)
             return nullptr;
@@ -171,12 +171,12 @@ private:
     std::int64_t sinceRestart_ = 0;  // frames written since open or the last drop
 };
 
-
 PulseSink::~PulseSink() { close(); }
 
 bool PulseSink::open(long rate, int channels, PlaybackThread& thread) {
     Connection& server = Connection::instance();
-    if (!server.loop() || rate <= 0 || channels <= 0 || channels > static_cast<int>(PA_CHANNELS_MAX))
+    if (!server.loop() || rate <= 0 || channels <= 0 ||
+        channels > static_cast<int>(PA_CHANNELS_MAX))
         return false;
     thread_ = &thread;
     rate_ = rate;
@@ -318,9 +318,7 @@ void PulseSink::close() {
         forget(pa_stream_flush(stream_, nullptr, nullptr));
         pa_stream_disconnect(stream_);
         break;
-    default:
-        pa_stream_set_state_callback(stream_, nullptr, nullptr);
-        break;
+    default: pa_stream_set_state_callback(stream_, nullptr, nullptr); break;
     }
     pa_stream_unref(stream_);
     stream_ = nullptr;

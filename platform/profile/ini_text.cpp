@@ -90,12 +90,11 @@ std::string encodeValue(std::string_view value) {
 }
 
 struct KeyPosition {
-    std::optional<size_t> keyLine;           // the line findValue reads
-    std::optional<size_t> lastLineOfSection; // last header or entry of the first matching section
+    std::optional<size_t> keyLine;            // the line findValue reads
+    std::optional<size_t> lastLineOfSection;  // last header or entry of the first matching section
 };
 
-KeyPosition locate(const std::vector<Line>& lines, std::string_view section,
-                   std::string_view key) {
+KeyPosition locate(const std::vector<Line>& lines, std::string_view section, std::string_view key) {
     KeyPosition found;
     bool inMatchingSection = false;
     bool inFirstMatchingSection = false;
@@ -118,8 +117,7 @@ KeyPosition locate(const std::vector<Line>& lines, std::string_view section,
 
 }  // namespace
 
-std::optional<std::string> findValue(std::string_view text, std::string_view section,
-                                     std::string_view key) {
+std::optional<std::string> findValue(std::string_view text, std::string_view section, std::string_view key) {
     const std::vector<Line> lines = splitLines(withoutBom(text));
     const KeyPosition position = locate(lines, section, key);
     if (!position.keyLine) return std::nullopt;
@@ -133,10 +131,9 @@ bool isStorable(std::string_view section, std::string_view key, std::string_view
     const auto isCleanName = [&](std::string_view s) {
         return !s.empty() && trim(s) == s && !hasLineBreak(s);
     };
-    return isCleanName(section) && section.find(']') == std::string_view::npos &&
-           isCleanName(key) && key.find('=') == std::string_view::npos &&
-           key.front() != '[' && key.front() != ';' && key.front() != '#' &&
-           !hasLineBreak(value);
+    return isCleanName(section) && section.find(']') == std::string_view::npos && isCleanName(key) &&
+           key.find('=') == std::string_view::npos && key.front() != '[' && key.front() != ';' &&
+           key.front() != '#' && !hasLineBreak(value);
 }
 
 std::string withValue(std::string_view text, std::string_view section, std::string_view key,

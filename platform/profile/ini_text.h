@@ -12,8 +12,7 @@ namespace profile {
 // compared without regard to ASCII case. Sections of the same name count as
 // one. Blanks around names and value are dropped, and so is one pair of double
 // quotes around the whole value. Lines that hold a NUL byte are not entries.
-std::optional<std::string> findValue(std::string_view text, std::string_view section,
-                                     std::string_view key);
+std::optional<std::string> findValue(std::string_view text, std::string_view section, std::string_view key);
 
 // Whether section, key and value can be stored so that findValue gives the
 // value back: no line breaks anywhere, no ']' in the section, no '=' in the

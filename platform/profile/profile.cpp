@@ -7,9 +7,8 @@
 #include "ini_text.h"
 #include "settings_file.h"
 
-unsigned long GetPrivateProfileStringA(const char* section, const char* key,
-                                       const char* defaultValue, char* buffer, unsigned long size,
-                                       const char* file) {
+unsigned long GetPrivateProfileStringA(const char* section, const char* key, const char* defaultValue,
+                                       char* buffer, unsigned long size, const char* file) {
     if (!buffer || size == 0) return 0;
     std::string result = defaultValue ? defaultValue : "";
     if (section && key && file) {
@@ -24,8 +23,7 @@ unsigned long GetPrivateProfileStringA(const char* section, const char* key,
     return count;
 }
 
-bool WritePrivateProfileStringA(const char* section, const char* key, const char* value,
-                                const char* file) {
+bool WritePrivateProfileStringA(const char* section, const char* key, const char* value, const char* file) {
     if (!section || !key || !value || !file || !*file) return false;
     if (!profile::isStorable(section, key, value)) return false;
     const std::string kept = profile::fileKeptFor(file);

@@ -41,8 +41,7 @@ std::optional<std::string> createTemporaryBeside(const std::string& path, int& f
     const std::string folderPrefix = slash == std::string::npos ? "" : path.substr(0, slash + 1);
     const std::string base = path.substr(folderPrefix.size());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string candidate = folderPrefix + "." + base + ".tmp-" +
-                                      std::to_string(::getpid()) + "-" +
+        const std::string candidate = folderPrefix + "." + base + ".tmp-" + std::to_string(::getpid()) + "-" +
                                       std::to_string(counter++);
         fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) return candidate;
@@ -64,8 +63,7 @@ LoadedFile loadSettingsFile(const std::string& path) {
     if (!fd.valid())
         return {errno == ENOENT || errno == ENOTDIR ? LoadState::Missing : LoadState::Unusable, {}};
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        info.st_size > off_t(kMaxSettingsFileSize))
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > off_t(kMaxSettingsFileSize))
         return {LoadState::Unusable, {}};
 
     // Read to the cap, not to st_size: the file may grow while we read.
@@ -104,8 +102,7 @@ bool replaceFileAtomically(const std::string& path, const std::string& text) {
         return false;
 
     int rawFd = -1;
-    const std::optional<std::string> temporary =
-        createTemporaryBeside(path, rawFd);
+    const std::optional<std::string> temporary = createTemporaryBeside(path, rawFd);
     if (!temporary) return false;
     FileDescriptor fd(rawFd);
 

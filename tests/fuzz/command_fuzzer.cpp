@@ -49,9 +49,7 @@ public:
     }
 };
 
-MCIERROR send(const std::string& text) {
-    return mciSendStringA(text.c_str(), nullptr, 0, nullptr);
-}
+MCIERROR send(const std::string& text) { return mciSendStringA(text.c_str(), nullptr, 0, nullptr); }
 
 std::string statusMode(const std::string& alias) {
     char reply[32] = {};
@@ -67,8 +65,8 @@ bool isBase(const std::string& alias) {
 }
 
 void openBase(const BaseDevice& base) {
-    const MCIERROR error = send(std::string("open ") + base.file + " type mpegvideo alias " +
-                                base.alias);
+    const MCIERROR error =
+        send(std::string("open ") + base.file + " type mpegvideo alias " + base.alias);
     FUZZ_CHECK(error == MCIERR_NONE, base.alias);
 }
 
@@ -95,9 +93,7 @@ bool isKnownError(MCIERROR e) {
     }
 }
 
-bool hasVerbAlias(media::Verb verb) {
-    return verb != media::Verb::CloseAll;
-}
+bool hasVerbAlias(media::Verb verb) { return verb != media::Verb::CloseAll; }
 
 // What every parse must give, whatever the bytes.
 void checkParsed(std::string_view text, const media::Command& c) {
@@ -124,9 +120,9 @@ void checkParsed(std::string_view text, const media::Command& c) {
 
     // Keywords and aliases are not case-sensitive; the file name keeps its case.
     const media::Command shouted = media::parseCommand(upper(text));
-    FUZZ_CHECK(shouted.error == MCIERR_NONE && shouted.verb == c.verb &&
-                   shouted.alias == c.alias && shouted.element == upper(c.element) &&
-                   shouted.audioOn == c.audioOn && shouted.item == c.item,
+    FUZZ_CHECK(shouted.error == MCIERR_NONE && shouted.verb == c.verb && shouted.alias == c.alias &&
+                   shouted.element == upper(c.element) && shouted.audioOn == c.audioOn &&
+                   shouted.item == c.item,
                shown);
 }
 
@@ -152,7 +148,8 @@ bool opensInsideScratch(const std::string& element) {
 // which must lead back to the same file.
 std::string withShortName(const std::string& text, const media::Command& open) {
     char shortName[12];
-    const unsigned long length = GetShortPathNameA(open.element.c_str(), shortName, sizeof shortName);
+    const unsigned long length =
+        GetShortPathNameA(open.element.c_str(), shortName, sizeof shortName);
     const auto found = media::findFile(open.element);
     if (!found) {
         FUZZ_CHECK(length == 0, "short name for a missing file: " + open.element);
@@ -225,8 +222,7 @@ void runCommand(std::string_view bytes, const ReplyBuffer& replyShape, InputEffe
         if (c.error == MCIERR_NONE && c.verb != media::Verb::Status)
             FUZZ_CHECK(reply[0] == '\0', "reply to a command without one: " + text);
     }
-    if (error == MCIERR_NONE && reply && replyShape.length >= 16 &&
-        c.verb == media::Verb::Status) {
+    if (error == MCIERR_NONE && reply && replyShape.length >= 16 && c.verb == media::Verb::Status) {
         const std::string answer(reply);
         if (c.item == media::StatusItem::Mode)
             FUZZ_CHECK(answer == "not ready" || answer == "stopped" || answer == "playing" ||

@@ -1,7 +1,7 @@
 // Any bytes as an ".mp3" file: opened through the command entry point, played
 // into a capture output that takes samples as fast as they come (muted, or
-// paused, resumed, stopped and played on), its status asked, and closed. Every input starts and ends
-// with no device open and no playback thread left.
+// paused, resumed, stopped and played on), its status asked, and closed. Every input starts and
+// ends with no device open and no playback thread left.
 #include <chrono>
 #include <cstdint>
 #include <string>

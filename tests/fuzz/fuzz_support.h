@@ -22,10 +22,10 @@ namespace fuzz {
     std::abort();
 }
 
-#define FUZZ_CHECK(condition, detail)                                       \
-    do {                                                                    \
-        if (!(condition))                                                   \
-            ::fuzz::fail(#condition, __FILE__, __LINE__, (detail));         \
+#define FUZZ_CHECK(condition, detail)                               \
+    do {                                                            \
+        if (!(condition))                                           \
+            ::fuzz::fail(#condition, __FILE__, __LINE__, (detail)); \
     } while (false)
 
 // A folder of our own, on tmpfs when there is one (the targets write a file

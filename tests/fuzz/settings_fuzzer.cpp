@@ -22,9 +22,9 @@ struct Name {
 // Some can be stored, some must be refused (blanks around a name, a "]" in a
 // section, a "=" in a key, a key that would read as a header or a comment).
 constexpr Name kNames[] = {
-    {"velmyr", "path"}, {"VELMYR", "Path"}, {"velmyr", "other"}, {"other", "path"},
-    {"a b", "c d"},     {" velmyr", "path"}, {"a]b", "k"},       {"s", "k=v"},
-    {"s", "[k"},        {"s", ";k"},         {"[s", "k"},        {"s", "#k"},
+    {"velmyr", "path"}, {"VELMYR", "Path"},  {"velmyr", "other"}, {"other", "path"},
+    {"a b", "c d"},     {" velmyr", "path"}, {"a]b", "k"},        {"s", "k=v"},
+    {"s", "[k"},        {"s", ";k"},         {"[s", "k"},         {"s", "#k"},
 };
 constexpr unsigned long kBufferSizes[] = {1, 2, 5, 255, 65536};
 constexpr const char* kDefault = "(default)";
@@ -33,10 +33,10 @@ std::string settingsPath() { return fuzz::scratchFolder() + "/velmyr.ini"; }
 
 std::string read(const Name& name, unsigned long size) {
     std::vector<char> buffer(size + 8, '\x5a');
-    const unsigned long count =
-        GetPrivateProfileStringA(name.section, name.key, kDefault, buffer.data(), size,
-                                 settingsPath().c_str());
-    FUZZ_CHECK(count < size, "count " + std::to_string(count) + " for size " + std::to_string(size));
+    const unsigned long count = GetPrivateProfileStringA(
+        name.section, name.key, kDefault, buffer.data(), size, settingsPath().c_str());
+    FUZZ_CHECK(count < size,
+               "count " + std::to_string(count) + " for size " + std::to_string(size));
     FUZZ_CHECK(buffer[count] == '\0', "not terminated after the count");
     FUZZ_CHECK(std::strlen(buffer.data()) == count, "count differs from the text");
     for (std::size_t i = size; i < buffer.size(); ++i)
@@ -63,12 +63,14 @@ void checkOtherLinesKept(std::string_view before, std::string_view after) {
     const std::string_view removed = before.substr(prefix, before.size() - prefix - suffix);
     const std::string_view added = after.substr(prefix, after.size() - prefix - suffix);
     const auto breaks = [](std::string_view s) { return std::count(s.begin(), s.end(), '\n'); };
-    const std::string detail = "\"" + std::string(removed) + "\" became \"" + std::string(added) + "\"";
+    const std::string detail =
+        "\"" + std::string(removed) + "\" became \"" + std::string(added) + "\"";
 
     const std::size_t linesBefore = lineCount(before), linesAfter = lineCount(after);
     FUZZ_CHECK(linesAfter >= linesBefore && linesAfter <= linesBefore + 2, detail);
     if (linesAfter == linesBefore) {
-        FUZZ_CHECK(breaks(removed) == 0 && breaks(added) == 0, "more than one line changed: " + detail);
+        FUZZ_CHECK(breaks(removed) == 0 && breaks(added) == 0,
+                   "more than one line changed: " + detail);
     } else {
         FUZZ_CHECK(removed.empty(), "lines changed as well as added: " + detail);
         FUZZ_CHECK(breaks(added) >= 1 && breaks(added) <= 3, detail);
@@ -93,8 +95,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const unsigned long size : kBufferSizes)
         FUZZ_CHECK(read(name, size) == whole.substr(0, size - 1), "cut read is not a prefix");
     if (whole != kDefault)
-        FUZZ_CHECK(file.find(whole) != std::string_view::npos && whole.find('\n') == std::string::npos,
-                   "read a value that is not a part of one line of the file: " + whole);
+        FUZZ_CHECK(
+            file.find(whole) != std::string_view::npos && whole.find('\n') == std::string::npos,
+            "read a value that is not a part of one line of the file: " + whole);
 
     // A store either is read back as stored, keeping every other line, or
     // leaves the file as it was.
@@ -105,14 +108,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(after == file, "a refused store changed the file");
         return 0;
     }
-    FUZZ_CHECK(read(name, 65536) == value, "stored \"" + value + "\" read back as \"" +
-                                               read(name, 65536) + "\"");
+    FUZZ_CHECK(read(name, 65536) == value,
+               "stored \"" + value + "\" read back as \"" + read(name, 65536) + "\"");
     checkOtherLinesKept(file, after);
 
     // Storing the same value again changes nothing.
-    FUZZ_CHECK(WritePrivateProfileStringA(name.section, name.key, value.c_str(),
-                                          settingsPath().c_str()),
-               "second store refused");
+    FUZZ_CHECK(
+        WritePrivateProfileStringA(name.section, name.key, value.c_str(), settingsPath().c_str()),
+        "second store refused");
     FUZZ_CHECK(fuzz::readFile(settingsPath()) == after, "second store changed the file");
     return 0;
 }

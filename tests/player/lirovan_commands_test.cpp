@@ -98,7 +98,8 @@ TEST_F(LirovanCommands, PlayFileWhilePlayingOrPausedReplacesTheFile) {
     }
     const double tones[] = {440, 660, 880};
     for (std::size_t i = 0; i < 3; ++i)
-        EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(i).samples, 2, kRate, 0, kRate / 4), tones[i], 5);
+        EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(i).samples, 2, kRate, 0, kRate / 4),
+                    tones[i], 5);
     EXPECT_EQ(status("lirovan", "mode"), "playing");
     EXPECT_EQ(hub_.openSinks(), 1u);
 }

@@ -82,7 +82,10 @@ TEST_F(PlayerLoad, PlayFileOverAndOverReleasesEveryFileItReplaces) {
     ASSERT_EQ(hub_.sinkCount(), static_cast<std::size_t>(opened));
     ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(last) >= kRate / 10; }, kPatience));
     EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(last).samples, 2, kRate, 0, kRate / 10),
-                (kRounds - 1) % 3 == 0 ? 440 : (kRounds - 1) % 3 == 1 ? 660 : 880, 5);
+                (kRounds - 1) % 3 == 0   ? 440
+                : (kRounds - 1) % 3 == 1 ? 660
+                                         : 880,
+                5);
     EXPECT_TRUE(hub_.waitFor([&] { return hub_.openSinks() == 1; }, kPatience));
     EXPECT_EQ(status("lirovan", "mode"), "playing");
 
@@ -96,8 +99,8 @@ TEST_F(PlayerLoad, PlayFileOverAndOverReleasesEveryFileItReplaces) {
         recordedBytes += hub_.record(i).samples.capacity() * sizeof(std::int16_t);
     report("PlayFile", start, peak, end,
            ", " + std::to_string(std::chrono::duration<double, std::micro>(perCall).count()) +
-               " us per call; the capture outputs hold " +
-               std::to_string(recordedBytes / 1024) + " KiB of samples");
+               " us per call; the capture outputs hold " + std::to_string(recordedBytes / 1024) +
+               " KiB of samples");
 }
 
 TEST_F(PlayerLoad, PauseAndResumeOverAndOverHoldNothingMore) {

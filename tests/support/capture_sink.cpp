@@ -76,8 +76,8 @@ public:
     std::int64_t drop() override {
         const std::int64_t lost = clock_->dropAt(PaceClock::Clock::now());
         update([&](CaptureRecord& r) {
-            const auto cut = std::min<std::size_t>(r.samples.size(),
-                                                   static_cast<std::size_t>(lost) * channels_);
+            const auto cut =
+                std::min<std::size_t>(r.samples.size(), static_cast<std::size_t>(lost) * channels_);
             r.samples.resize(r.samples.size() - cut);
             ++r.drops;
         });
@@ -151,9 +151,9 @@ std::int64_t CaptureHub::frames(std::size_t index) const {
 
 std::size_t CaptureHub::openSinks() const {
     std::lock_guard lock(state_->mutex);
-    return static_cast<std::size_t>(std::count_if(
-        state_->records.begin(), state_->records.end(),
-        [](const CaptureRecord& r) { return r.opened && !r.closed; }));
+    return static_cast<std::size_t>(
+        std::count_if(state_->records.begin(), state_->records.end(),
+                      [](const CaptureRecord& r) { return r.opened && !r.closed; }));
 }
 
 bool CaptureHub::waitFor(const std::function<bool()>& condition,
@@ -163,8 +163,9 @@ bool CaptureHub::waitFor(const std::function<bool()>& condition,
         std::unique_lock lock(state_->mutex);
         // The condition reads the hub itself, so it is checked unlocked and a
         // change between check and wait is caught by the short wait.
-        if (state_->changed.wait_until(lock, std::min(deadline, std::chrono::steady_clock::now() +
-                                                                  std::chrono::milliseconds(5))) ==
+        if (state_->changed.wait_until(
+                lock, std::min(deadline,
+                               std::chrono::steady_clock::now() + std::chrono::milliseconds(5))) ==
                 std::cv_status::timeout &&
             std::chrono::steady_clock::now() >= deadline) {
             lock.unlock();

@@ -55,9 +55,9 @@ public:
     media::SinkFactory factory() const;
 
     std::size_t sinkCount() const;
-    CaptureRecord record(std::size_t index) const;      // a copy
-    std::int64_t frames(std::size_t index) const;       // heard so far
-    std::size_t openSinks() const;                       // opened, not yet closed
+    CaptureRecord record(std::size_t index) const;  // a copy
+    std::int64_t frames(std::size_t index) const;   // heard so far
+    std::size_t openSinks() const;                  // opened, not yet closed
 
     // Waits until `condition` holds, re-checking whenever an output changes,
     // for at most `timeout`. Returns whether it held.

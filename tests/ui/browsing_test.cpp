@@ -17,9 +17,9 @@ class Browsing : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(root.isValid());
-        makeEntries(root.path(), {"music/", "music/a.mp3", "music/b.mp3", "music/c.mp3",
-                                  "music/notes.txt", "music/sub/", "other/", "other/x.mp3",
-                                  "empty/", "music\\b.mp3", "music\\"});
+        makeEntries(root.path(),
+                    {"music/", "music/a.mp3", "music/b.mp3", "music/c.mp3", "music/notes.txt", "music/sub/",
+                     "other/", "other/x.mp3", "empty/", "music\\b.mp3", "music\\"});
         music = root.path() + "/music";
         w->Dir1->setPath(music);
         ASSERT_TRUE(w.show());

@@ -22,7 +22,7 @@ protected:
         std::string out;
         for (auto* label : {w->Label4, w->Label5, w->Label6, w->Label7, w->Label8, w->Label9, w->Label10})
             out += label->ForeColor() == frmVELMYR::HoverColor() ? 'H'
-                   : label->ForeColor() == frmVELMYR::RestColor ? 'R'
+                   : label->ForeColor() == frmVELMYR::RestColor  ? 'R'
                                                                  : '?';
         return out;
     }
@@ -68,8 +68,10 @@ TEST_F(Hover, EachButtonLightsItselfAndWritesItsWording) {
         const char* colours;
         bool shortWording;
     };
-    const Row rows[] = {{w->Label4, "HRRRRRR", true},  {w->Label5, "RHRRRRR", false},
-                        {w->Label6, "RRHRRRR", false}, {w->Label7, "RRRHRRR", false},
+    const Row rows[] = {{w->Label4, "HRRRRRR", true},
+                        {w->Label5, "RHRRRRR", false},
+                        {w->Label6, "RRHRRRR", false},
+                        {w->Label7, "RRRHRRR", false},
                         {w->Label9, "RRRRRHR", false}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.colours);

@@ -21,9 +21,8 @@ class OutputWatch {
 public:
     explicit OutputWatch(velmyr_test::CaptureOptions options = {})
         : hub_(options), counts_(std::make_shared<Counts>()) {
-        media::setSinkFactory([counts = counts_, make = hub_.factory()] {
-            return std::make_unique<Counted>(counts, make());
-        });
+        media::setSinkFactory(
+            [counts = counts_, make = hub_.factory()] { return std::make_unique<Counted>(counts, make()); });
     }
     ~OutputWatch() {
         mciSendStringA("close all", nullptr, 0, nullptr);

@@ -48,19 +48,26 @@ protected:
         makeEntries(r, {"a/", "a/sub/", "b/", "b/c/", "empty/", "a/notes.txt", "a/empty.mp3"});
         const QString fixtures = QStringLiteral(VELMYR_FIXTURES_DIR);
         const std::pair<const char*, const char*> copies[] = {
-            {"tone440.mp3", "a/tone440.mp3"},        {"tone660.mp3", "a/tone660.mp3"},
-            {"tone880.mp3", "a/tone880.mp3"},        {"truncated880.mp3", "a/truncated880.mp3"},
-            {"bigtag660.mp3", "a/bigtag660.mp3"},    {"tone440.mp3", "a/with blank.mp3"},
-            {"tone660.mp3", "a/UPPER.MP3"},          {"tone880.mp3", "a/sub/deeper.mp3"},
-            {"tone660.mp3", "b/tone660.mp3"},        {"tone440.mp3", "b/c/tone440.mp3"}};
+            {"tone440.mp3", "a/tone440.mp3"},     {"tone660.mp3", "a/tone660.mp3"},
+            {"tone880.mp3", "a/tone880.mp3"},     {"truncated880.mp3", "a/truncated880.mp3"},
+            {"bigtag660.mp3", "a/bigtag660.mp3"}, {"tone440.mp3", "a/with blank.mp3"},
+            {"tone660.mp3", "a/UPPER.MP3"},       {"tone880.mp3", "a/sub/deeper.mp3"},
+            {"tone660.mp3", "b/tone660.mp3"},     {"tone440.mp3", "b/c/tone440.mp3"}};
         for (const auto& [from, to] : copies)
             ASSERT_TRUE(QFile::copy(fixtures + u'/' + from, r + u'/' + to)) << to;
         writeFile(r + "/a/broken.mp3", randomBytes(4096));
         writeFile(r + "/b/broken.mp3", randomBytes(300));
         writeFile(r + "/a/text.mp3", "not audio at all\n");
 
-        folders = {r, r + "/a", r + "/a/sub", r + "/b", r + "/b/c", r + "/empty",
-                   r + "/b.moved", r + "/missing", r + "/a/notes.txt"};
+        folders = {r,
+                   r + "/a",
+                   r + "/a/sub",
+                   r + "/b",
+                   r + "/b/c",
+                   r + "/empty",
+                   r + "/b.moved",
+                   r + "/missing",
+                   r + "/a/notes.txt"};
         w->Dir1->setPath(r + "/a");
         ASSERT_TRUE(w.show());
         // A right click on a list's scroll bar opens its menu and waits in it
@@ -137,10 +144,9 @@ protected:
                 {"Label8", w->Label8}, {"Label9", w->Label9}, {"Label10", w->Label10}};
     }
     std::vector<std::pair<const char*, QWidget*>> everyControl() {
-        return {{"Dir1", w->Dir1},     {"File1", w->File1},   {"Label1", w->Label1},
-                {"Label2", w->Label2}, {"Label3", w->Label3}, {"Label4", w->Label4},
-                {"Label5", w->Label5}, {"Label6", w->Label6}, {"Label7", w->Label7},
-                {"Label8", w->Label8}, {"Label9", w->Label9}, {"Label10", w->Label10}};
+        return {{"Dir1", w->Dir1},     {"File1", w->File1},   {"Label1", w->Label1}, {"Label2", w->Label2},
+                {"Label3", w->Label3}, {"Label4", w->Label4}, {"Label5", w->Label5}, {"Label6", w->Label6},
+                {"Label7", w->Label7}, {"Label8", w->Label8}, {"Label9", w->Label9}, {"Label10", w->Label10}};
     }
 
     // One random event; returns what it was. Sets `broken` when the event's
@@ -165,8 +171,10 @@ protected:
             const auto& [name, label] = labels[size_t(pick(int(labels.size())))];
             const QPoint p = inside(label);
             const Qt::MouseButton b = someButton();
-            if (twice) QTest::mouseDClick(window, b, {}, p);
-            else QTest::mouseClick(window, b, {}, p);
+            if (twice)
+                QTest::mouseDClick(window, b, {}, p);
+            else
+                QTest::mouseClick(window, b, {}, p);
             what << (twice ? "double-click " : "click ") << buttonName(b) << " on " << name << " at "
                  << describe(p);
         } else if (kind < 84) {
@@ -174,16 +182,20 @@ protected:
             std::string entry;
             const QPoint p = fileListPoint(entry);
             const Qt::MouseButton b = chance(85) ? Qt::LeftButton : Qt::RightButton;
-            if (twice) QTest::mouseDClick(window, b, {}, p);
-            else QTest::mouseClick(window, b, {}, p);
+            if (twice)
+                QTest::mouseDClick(window, b, {}, p);
+            else
+                QTest::mouseClick(window, b, {}, p);
             what << (twice ? "double-click " : "click ") << buttonName(b) << " on File1 " << entry;
         } else if (kind < 92) {
             const bool twice = kind >= 87;
             std::string entry;
             const QPoint p = folderListPoint(twice, entry);
             const Qt::MouseButton b = chance(85) ? Qt::LeftButton : Qt::RightButton;
-            if (twice) QTest::mouseDClick(window, b, {}, p);
-            else QTest::mouseClick(window, b, {}, p);
+            if (twice)
+                QTest::mouseDClick(window, b, {}, p);
+            else
+                QTest::mouseClick(window, b, {}, p);
             what << (twice ? "double-click " : "click ") << buttonName(b) << " on Dir1 " << entry;
         } else if (kind < 95) {
             const QString folder = folders[size_t(pick(int(folders.size())))];
@@ -285,7 +297,7 @@ protected:
         std::string lit;
         int litCount = 0;
         const std::pair<const char*, controls::EventLabel*> hoverLabels[] = {
-            {"Label4", w->Label4}, {"Label5", w->Label5}, {"Label6", w->Label6}, {"Label7", w->Label7},
+            {"Label4", w->Label4}, {"Label5", w->Label5}, {"Label6", w->Label6},  {"Label7", w->Label7},
             {"Label8", w->Label8}, {"Label9", w->Label9}, {"Label10", w->Label10}};
         for (const auto& [name, label] : hoverLabels)
             if (label->ForeColor() == frmVELMYR::HoverColor()) {
@@ -314,10 +326,13 @@ protected:
             {"Label9 click", w->Label9}};
         for (const auto& [name, label] : clicked)
             QObject::connect(label, &controls::EventLabel::Click, [this, name = name] { ++raised[name]; });
-        QObject::connect(w->Label1, &controls::EventLabel::MouseDown, [this] { ++raised["Label1 mouse-down"]; });
+        QObject::connect(w->Label1, &controls::EventLabel::MouseDown,
+                         [this] { ++raised["Label1 mouse-down"]; });
         QObject::connect(w->Dir1, &controls::DirListBox::Change, [this] { ++raised["Dir1 change"]; });
-        QObject::connect(w->File1, &controls::FileListBox::DblClick, [this] { ++raised["File1 double-click"]; });
-        QObject::connect(w.window.get(), &controls::FormWindow::MouseMove, [this] { ++raised["window move"]; });
+        QObject::connect(w->File1, &controls::FileListBox::DblClick,
+                         [this] { ++raised["File1 double-click"]; });
+        QObject::connect(w.window.get(), &controls::FormWindow::MouseMove,
+                         [this] { ++raised["window move"]; });
         QObject::connect(w.window.get(), &controls::FormWindow::Paint, [this] { ++raised["window paint"]; });
     }
 

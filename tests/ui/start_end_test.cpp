@@ -47,8 +47,8 @@ class StartAndEnd : public ::testing::Test {
 protected:
     void SetUp() override {
         makeEntries(startFolder.path(), {"one.mp3", "two.mp3"});
-        makeEntries(restored.path(), {"01.mp3", "02.mp3", "03.mp3", "04.mp3", "05.mp3", "06.mp3",
-                                      "07.mp3", "08.mp3", "09.mp3", "10.mp3", "11.mp3", "12.mp3"});
+        makeEntries(restored.path(), {"01.mp3", "02.mp3", "03.mp3", "04.mp3", "05.mp3", "06.mp3", "07.mp3",
+                                      "08.mp3", "09.mp3", "10.mp3", "11.mp3", "12.mp3"});
         previous = QDir::currentPath();
         QDir::setCurrent(startFolder.path());
     }
@@ -70,8 +70,9 @@ TEST_F(StartAndEnd, LoadRestoresTheFolderAndWritesItsCountBeforeShowing) {
 
 TEST_F(StartAndEnd, NothingUsableStoredKeepsTheStartingFolder) {
     QFile(restored.path() + "/file.txt").open(QIODevice::WriteOnly);
-    const QByteArray cases[] = {QByteArray(), "[velmyr]\npath=\n", "[other]\npath=" + restored.path().toUtf8() + "\n",
-                                iniWithPath(restored.path() + "/missing"), iniWithPath(restored.path() + "/file.txt")};
+    const QByteArray cases[] = {
+        QByteArray(), "[velmyr]\npath=\n", "[other]\npath=" + restored.path().toUtf8() + "\n",
+        iniWithPath(restored.path() + "/missing"), iniWithPath(restored.path() + "/file.txt")};
     for (const QByteArray& content : cases) {
         SCOPED_TRACE(content.toStdString());
         Start w(content.isNull() ? nullptr : content.constData());
@@ -101,8 +102,10 @@ TEST_F(StartAndEnd, WhereTheProgramFolderCannotBeWrittenTheUsersConfigFolderKeep
         first.close();
     }
     frmVELMYR second(options);
-    if (previousConfig.isNull()) qunsetenv("XDG_CONFIG_HOME");
-    else qputenv("XDG_CONFIG_HOME", previousConfig);
+    if (previousConfig.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", previousConfig);
     EXPECT_EQ(second.Dir1->Path(), restored.path());
     EXPECT_EQ(second.Label10->text(), "(12) MP3 files in this directory");
     QFile ini(config.path() + "/velmyr/velmyr.ini");

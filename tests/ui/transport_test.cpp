@@ -88,8 +88,8 @@ TEST_F(Transport, CaptionsAreComparedAsExactText) {
 TEST_F(Transport, TheCommandGoesOutBeforeTheCaptionTurns) {
     std::vector<std::pair<std::string, QString>> seen;  // command, caption at that moment
     media::setCommandObserver([&](const std::string& command) {
-        seen.emplace_back(command, command.find("audio") != std::string::npos ? w->Label4->text()
-                                                                                : w->Label6->text());
+        seen.emplace_back(command,
+                          command.find("audio") != std::string::npos ? w->Label4->text() : w->Label6->text());
     });
     w->File1->setListIndex(0);
     w.click(w->Label6);

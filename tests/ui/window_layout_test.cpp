@@ -10,8 +10,8 @@ using namespace velmyr_test;
 
 namespace {
 
-const QColor Navy(0, 0, 128), Black(0, 0, 0), White(255, 255, 255), Grey(128, 128, 128),
-    Olive(128, 128, 0), Pink(255, 128, 128);
+const QColor Navy(0, 0, 128), Black(0, 0, 0), White(255, 255, 255), Grey(128, 128, 128), Olive(128, 128, 0),
+    Pink(255, 128, 128);
 
 int pixelsLike(const QImage& image, const QRect& area, const std::function<bool(QColor)>& like) {
     int count = 0;
@@ -182,9 +182,9 @@ TEST(ApplicationIcon, IcoHoldsThreeMaskedImagesInTheStandardPalettes) {
     QImageReader reader(QStringLiteral(VELMYR_ICON_DIR "/velmyr.ico"));
     ASSERT_EQ(reader.imageCount(), 3);
     QList<QRgb> vga;
-    for (unsigned rgb : {0x000000u, 0x800000u, 0x008000u, 0x808000u, 0x000080u, 0x800080u, 0x008080u,
-                         0xC0C0C0u, 0x808080u, 0xFF0000u, 0x00FF00u, 0xFFFF00u, 0x0000FFu, 0xFF00FFu,
-                         0x00FFFFu, 0xFFFFFFu})
+    for (unsigned rgb :
+         {0x000000u, 0x800000u, 0x008000u, 0x808000u, 0x000080u, 0x800080u, 0x008080u, 0xC0C0C0u, 0x808080u,
+          0xFF0000u, 0x00FF00u, 0xFFFF00u, 0x0000FFu, 0xFF00FFu, 0x00FFFFu, 0xFFFFFFu})
         vga << (rgb | 0xFF000000u);
     const QList<QRgb> twoColours{0xFF000000u, 0xFFFFFFFFu};
     const QSize sizes[] = {{32, 32}, {32, 32}, {16, 16}};

@@ -77,7 +77,8 @@ Summary summarise(const std::vector<Window>& windows, const AnalysisOptions& opt
         frequencies.push_back(w.frequency);
     }
     if (!frequencies.empty()) {
-        std::nth_element(frequencies.begin(), frequencies.begin() + frequencies.size() / 2, frequencies.end());
+        std::nth_element(frequencies.begin(), frequencies.begin() + frequencies.size() / 2,
+                         frequencies.end());
         s.frequency = frequencies[frequencies.size() / 2];
     }
     return s;

@@ -24,8 +24,8 @@ struct AnalysisOptions {
 };
 
 struct Window {
-    double start = 0;  // seconds from the start of the recording
-    double rms = 0;    // full scale 1.0
+    double start = 0;      // seconds from the start of the recording
+    double rms = 0;        // full scale 1.0
     double frequency = 0;  // Hz; 0 for a window below the loudness threshold
 };
 

@@ -19,7 +19,9 @@ std::vector<float> sine(double frequency, double seconds, double amplitude = 0.5
     return s;
 }
 
-std::vector<float> silence(double seconds) { return std::vector<float>(static_cast<std::size_t>(seconds * kRate)); }
+std::vector<float> silence(double seconds) {
+    return std::vector<float>(static_cast<std::size_t>(seconds * kRate));
+}
 
 std::vector<float> join(std::vector<float> a, const std::vector<float>& b) {
     a.insert(a.end(), b.begin(), b.end());

@@ -102,15 +102,18 @@ int region(int argc, char** argv) {
                 close = close && std::abs(c[i] - want[i]) <= tolerance;
             }
             ++count;
-            if (close) ++matching;
-            else differing |= QRect(x - rect.left(), y - rect.top(), 1, 1);
+            if (close)
+                ++matching;
+            else
+                differing |= QRect(x - rect.left(), y - rect.top(), 1, 1);
         }
     }
     std::printf("n=%ld minr=%d ming=%d minb=%d maxr=%d maxg=%d maxb=%d", count, low[0], low[1], low[2],
                 high[0], high[1], high[2]);
     if (withColour) {
         std::printf(" match=%.3f", count ? static_cast<double>(matching) / count : 0.0);
-        std::printf(" bx=%d by=%d bw=%d bh=%d", differing.x(), differing.y(), differing.width(), differing.height());
+        std::printf(" bx=%d by=%d bw=%d bh=%d", differing.x(), differing.y(), differing.width(),
+                    differing.height());
     }
     std::printf("\n");
     return count ? 0 : 1;
@@ -124,12 +127,18 @@ int audio(int argc, char** argv) {
     for (int i = 3; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == "--rate" && hasValue) format.rate = std::atoi(argv[++i]);
-        else if (arg == "--channels" && hasValue) format.channels = std::atoi(argv[++i]);
-        else if (arg == "--window" && hasValue) options.windowSeconds = std::atof(argv[++i]);
-        else if (arg == "--threshold" && hasValue) options.loudThreshold = std::atof(argv[++i]);
-        else if (arg == "--timeline") timeline = true;
-        else return usage();
+        if (arg == "--rate" && hasValue)
+            format.rate = std::atoi(argv[++i]);
+        else if (arg == "--channels" && hasValue)
+            format.channels = std::atoi(argv[++i]);
+        else if (arg == "--window" && hasValue)
+            options.windowSeconds = std::atof(argv[++i]);
+        else if (arg == "--threshold" && hasValue)
+            options.loudThreshold = std::atof(argv[++i]);
+        else if (arg == "--timeline")
+            timeline = true;
+        else
+            return usage();
     }
     if (format.rate <= 0 || format.channels <= 0 || options.windowSeconds <= 0) return usage();
 
@@ -151,9 +160,10 @@ int audio(int argc, char** argv) {
         for (const auto& w : windows) std::printf("t=%.3f rms=%.4f freq=%.0f\n", w.start, w.rms, w.frequency);
     }
     const e2e::Summary s = e2e::summarise(windows, options);
-    std::printf("seconds=%.3f loud_seconds=%.3f first_loud=%.3f last_loud=%.3f first_freq=%.0f freq=%.0f "
-                "peak_rms=%.4f\n",
-                s.seconds, s.loudSeconds, s.firstLoud, s.lastLoud, s.firstFrequency, s.frequency, s.peakRms);
+    std::printf(
+        "seconds=%.3f loud_seconds=%.3f first_loud=%.3f last_loud=%.3f first_freq=%.0f freq=%.0f "
+        "peak_rms=%.4f\n",
+        s.seconds, s.loudSeconds, s.firstLoud, s.lastLoud, s.firstFrequency, s.frequency, s.peakRms);
     return 0;
 }
 

@@ -24,8 +24,8 @@ std::vector<Entry> entries(const DirListBox& list) {
     std::vector<Entry> all;
     for (int row = 0; row < list.count(); ++row) {
         const QListWidgetItem* e = list.item(row);
-        all.push_back({e->text(), e->data(DirListBox::PathRole).toString(),
-                       e->data(DirListBox::LevelRole).toInt()});
+        all.push_back(
+            {e->text(), e->data(DirListBox::PathRole).toString(), e->data(DirListBox::LevelRole).toInt()});
     }
     return all;
 }

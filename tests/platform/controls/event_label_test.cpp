@@ -66,8 +66,7 @@ TEST(EventLabel, RightButtonOrReleaseOutsideIsNoClick) {
 
 TEST(EventLabel, MouseArgumentsAreBitsAndTwipsRelativeToTheLabel) {
     LabelInWindow w;
-    QTest::mousePress(w.handle(), Qt::LeftButton, Qt::ShiftModifier | Qt::ControlModifier,
-                      w.inLabel(4, 7));
+    QTest::mousePress(w.handle(), Qt::LeftButton, Qt::ShiftModifier | Qt::ControlModifier, w.inLabel(4, 7));
     ASSERT_EQ(w.downs.count(), 1);
     const QList<QVariant> down = w.downs.at(0);
     EXPECT_EQ(down.at(0).value<short>(), 1);

@@ -30,10 +30,11 @@ TEST(CommandParser, OpenTakesEverythingBetweenOpenAndTheLastTypeAsTheElement) {
 
 TEST(CommandParser, OpenWithoutElementTypeOrAliasFails) {
     for (const char* text :
-         {"open", "open ", "open  type mpegvideo alias lirovan", "open type mpegvideo alias lirovan",
-          "open /a.mp3", "open /a.mp3 type mpegvideo", "open /a.mp3 type mpegvideo alias",
-          "open /a.mp3 type mpegvideo lirovan", "open /a.mp3 type mpegvideo alias x y",
-          "open /a.mp3 type cdaudio alias lirovan", "open /a.mp3 type mpegvideo alias all"})
+         {"open", "open ", "open  type mpegvideo alias lirovan",
+          "open type mpegvideo alias lirovan", "open /a.mp3", "open /a.mp3 type mpegvideo",
+          "open /a.mp3 type mpegvideo alias", "open /a.mp3 type mpegvideo lirovan",
+          "open /a.mp3 type mpegvideo alias x y", "open /a.mp3 type cdaudio alias lirovan",
+          "open /a.mp3 type mpegvideo alias all"})
         EXPECT_NE(parseCommand(text).error, MCIERR_NONE) << '"' << text << '"';
 }
 
@@ -41,7 +42,7 @@ TEST(CommandParser, DeviceCommandsNameOneAlias) {
     const struct {
         const char* text;
         Verb verb;
-    } cases[] = {{"play lirovan", Verb::Play},   {"pause lirovan", Verb::Pause},
+    } cases[] = {{"play lirovan", Verb::Play},     {"pause lirovan", Verb::Pause},
                  {"resume lirovan", Verb::Resume}, {"stop lirovan", Verb::Stop},
                  {"close lirovan", Verb::Close},   {"  Play   LIROVAN  ", Verb::Play}};
     for (const auto& c : cases) {
@@ -62,9 +63,9 @@ TEST(CommandParser, SetAudioAndStatus) {
     EXPECT_EQ(off.verb, Verb::SetAudio);
     EXPECT_FALSE(off.audioOn);
     EXPECT_TRUE(parseCommand("set lirovan audio all on").audioOn);
-    for (const char* text : {"set lirovan audio all", "set lirovan audio all loud",
-                             "set lirovan audio left off", "set lirovan video all off",
-                             "set all audio all off", "set lirovan audio all off now"})
+    for (const char* text :
+         {"set lirovan audio all", "set lirovan audio all loud", "set lirovan audio left off",
+          "set lirovan video all off", "set all audio all off", "set lirovan audio all off now"})
         EXPECT_NE(parseCommand(text).error, MCIERR_NONE) << text;
 
     EXPECT_EQ(parseCommand("status lirovan mode").item, media::StatusItem::Mode);

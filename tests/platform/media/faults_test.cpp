@@ -134,12 +134,13 @@ protected:
 
     // Outputs hang at `where`: the first `count` of them, then plain captures.
     void outputsHang(Hang where, int count) {
-        media::setSinkFactory([where, count, gate = gate_, capture = hub_.factory(),
-                               made = std::make_shared<int>(0)]() -> std::unique_ptr<media::AudioSink> {
-            if ((*made)++ < count)
-                return std::make_unique<HangingSink>(where, gate, capture());
-            return capture();
-        });
+        media::setSinkFactory(
+            [where, count, gate = gate_, capture = hub_.factory(),
+             made = std::make_shared<int>(0)]() -> std::unique_ptr<media::AudioSink> {
+                if ((*made)++ < count)
+                    return std::make_unique<HangingSink>(where, gate, capture());
+                return capture();
+            });
     }
 
     // Sends a command and keeps the longest time any took.
@@ -205,11 +206,10 @@ TEST_P(StuckAt, CommandsReturnAtOnceAndTheNextFileIsHeard) {
     gate_->open();
     EXPECT_TRUE(eventually([&] { return gate_->outputsEnded == 1; }));
 
-    const std::string figures = "slowest command " + std::to_string(milliseconds(slowest_)) +
-                                " ms, next file heard after " +
-                                std::to_string(milliseconds(next.firstWriteAt - playedAt)) +
-                                " ms, shutdown(300 ms) took " +
-                                std::to_string(milliseconds(shutdownTook)) + " ms";
+    const std::string figures =
+        "slowest command " + std::to_string(milliseconds(slowest_)) +
+        " ms, next file heard after " + std::to_string(milliseconds(next.firstWriteAt - playedAt)) +
+        " ms, shutdown(300 ms) took " + std::to_string(milliseconds(shutdownTook)) + " ms";
     RecordProperty("figures", figures);
     std::printf("[ figures  ] output stuck in %s: %s\n", nameOf(where).c_str(), figures.c_str());
 }
@@ -278,9 +278,8 @@ private:
 
 TEST_F(StuckOutput, AnOutputThatFailsMidFileEndsItAndTheNextFileIsHeardOnceTheServerIsBack) {
     auto up = std::make_shared<std::atomic<bool>>(true);
-    media::setSinkFactory([up, capture = hub_.factory()] {
-        return std::make_unique<ServerSink>(up, capture());
-    });
+    media::setSinkFactory(
+        [up, capture = hub_.factory()] { return std::make_unique<ServerSink>(up, capture()); });
     playFile(fixture("tone440.mp3"));
     ASSERT_TRUE(heardAtLeast(kRate / 4));
 
@@ -348,8 +347,8 @@ protected:
         const std::size_t next = hub_.sinkCount();
         playFile(fixture("tone880.mp3"));
         ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(next) >= kRate / 2; }, kPatience));
-        EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(next).samples, 2, kRate, 0, kRate / 2), 880,
-                    3);
+        EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(next).samples, 2, kRate, 0, kRate / 2),
+                    880, 3);
     }
 };
 
@@ -366,7 +365,8 @@ TEST_F(ChangedWhilePlaying, TruncatedBehindThePositionItEndsWhereItWas) {
         ASSERT_TRUE(ended()) << cuts[i];
         // Only the little decoded ahead of the cut is heard after it.
         EXPECT_LT(hub_.frames(i), heardBefore + kRate) << cuts[i];
-        EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(i).samples, 2, kRate, 0, kRate / 5), 440, 3);
+        EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(i).samples, 2, kRate, 0, kRate / 5), 440,
+                    3);
     }
     commandsStillWorkAndTheNextFilePlays();
 }

@@ -72,7 +72,7 @@ TEST_F(Playback, PauseHoldsThePositionAndResumeGoesOnFromIt) {
     const auto record = hub_.record(0);
     EXPECT_NEAR(record.frames(), kToneFrames, kBlock);
     EXPECT_NEAR(velmyr_test::toneFrequency(record.samples, 2, kRate, heardWhenPaused - kRate / 4,
-                                     kRate / 2),
+                                           kRate / 2),
                 660, 3);
 }
 
@@ -125,11 +125,13 @@ TEST_F(Playback, MuteSilencesWhileThePositionAdvancesAndUnmuteBringsSoundBack) {
     // unmute drops the muted block still queued, so sound returns up to a
     // block before the frame count read when it was sent.
     EXPECT_EQ(velmyr_test::peakLevel(record.samples, 2, mutedFrom + 2 * kBlock,
-                               unmutedFrom - mutedFrom - 3 * kBlock),
+                                     unmutedFrom - mutedFrom - 3 * kBlock),
               0);
-    EXPECT_GT(velmyr_test::peakLevel(record.samples, 2, unmutedFrom + 2 * kBlock, kRate / 4), 10000);
-    EXPECT_NEAR(velmyr_test::toneFrequency(record.samples, 2, kRate, unmutedFrom + 2 * kBlock, kRate / 4),
-                880, 5);
+    EXPECT_GT(velmyr_test::peakLevel(record.samples, 2, unmutedFrom + 2 * kBlock, kRate / 4),
+              10000);
+    EXPECT_NEAR(
+        velmyr_test::toneFrequency(record.samples, 2, kRate, unmutedFrom + 2 * kBlock, kRate / 4),
+        880, 5);
 }
 
 TEST_F(Playback, MutingTwiceOrUnmutingWhenNotMutedChangesNothing) {
@@ -167,8 +169,8 @@ TEST_F(Playback, CloseAllReleasesEveryDevice) {
     ASSERT_EQ(send("close all"), MCIERR_NONE);
     EXPECT_EQ(send("status first mode"), MCIERR_INVALID_DEVICE_NAME);
     EXPECT_EQ(send("status second mode"), MCIERR_INVALID_DEVICE_NAME);
-    ASSERT_TRUE(hub_.waitFor([&] { return hub_.sinkCount() == 2 && hub_.openSinks() == 0; },
-                             kPatience));
+    ASSERT_TRUE(
+        hub_.waitFor([&] { return hub_.sinkCount() == 2 && hub_.openSinks() == 0; }, kPatience));
     EXPECT_EQ(send("close all"), MCIERR_NONE);
 }
 
@@ -265,7 +267,8 @@ TEST_F(Playback, ANewFileIsNotHeardUntilTheClosedOneHasReleasedItsOutput) {
     // The new file waits for the old output, or, where the old one is slower
     // to let go than the handover allows (a loaded machine), for that limit.
     ASSERT_TRUE(first.closed);
-    EXPECT_GE(second.firstWriteAt, std::min(first.closedAt, closedAt + media::OutputHandover::kLimit));
+    EXPECT_GE(second.firstWriteAt,
+              std::min(first.closedAt, closedAt + media::OutputHandover::kLimit));
     EXPECT_NEAR(velmyr_test::toneFrequency(second.samples, 2, kRate, 0, kRate / 2), 660, 3);
 }
 

@@ -98,7 +98,8 @@ protected:
 
     class PauseCounter final : public ForwardingSink {
     public:
-        PauseCounter(std::unique_ptr<media::AudioSink> output, std::shared_ptr<std::atomic<int>> pauses)
+        PauseCounter(std::unique_ptr<media::AudioSink> output,
+                     std::shared_ptr<std::atomic<int>> pauses)
             : ForwardingSink(std::move(output)), pauses_(std::move(pauses)) {}
         std::int64_t pause() override {
             const auto discarded = ForwardingSink::pause();
@@ -154,14 +155,16 @@ public:
         ::unsetenv("PULSE_CLIENTCONFIG");
     }
 
-    static bool installed() { return run({"sh", "-c", "command -v pulseaudio && command -v parec"}) == 0; }
+    static bool installed() {
+        return run({"sh", "-c", "command -v pulseaudio && command -v parec"}) == 0;
+    }
 
     // Starts the server (again, on the same socket) and a recorder of its sink.
     bool start() {
         server_ = spawn({"pulseaudio", "-n", "--daemonize=no", "--use-pid-file=no",
-                         "--exit-idle-time=-1", "--disallow-exit", "--disable-shm=yes",
-                         "-L", "module-null-sink sink_name=test_sink rate=44100 channels=2",
-                         "-L", "module-native-protocol-unix socket=" + socket_ + " auth-anonymous=1"},
+                         "--exit-idle-time=-1", "--disallow-exit", "--disable-shm=yes", "-L",
+                         "module-null-sink sink_name=test_sink rate=44100 channels=2", "-L",
+                         "module-native-protocol-unix socket=" + socket_ + " auth-anonymous=1"},
                         folder_->path() / "server.log");
         if (!eventually([] { return run({"pactl", "info"}) == 0; }))
             return false;
@@ -185,7 +188,8 @@ public:
 
     std::vector<std::int16_t> recorded() const {
         std::ifstream in(recording_, std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
         std::vector<std::int16_t> samples(bytes.size() / 4 * 2);
         std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
         return samples;
@@ -216,7 +220,8 @@ private:
     static pid_t spawn(const std::vector<std::string>& args, const std::filesystem::path& output) {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
         std::vector<char*> argv;
         std::vector<std::string> copy = args;

@@ -42,8 +42,8 @@ TEST(IniTextWrite, AddsTheKeyToTheFirstSectionOrAddsTheSection) {
 }
 
 TEST(IniTextWrite, EveryStorableValueReadsBackUnchanged) {
-    for (const std::string value : {"", " lead", "trail ", "\"quoted\"", "\"", "a=b;c#d",
-                                    "C:\\Music\\new", "/m\xC3\xBCsik/\xE9t\xE9", "\t"}) {
+    for (const std::string value : {"", " lead", "trail ", "\"quoted\"", "\"", "a=b;c#d", "C:\\Music\\new",
+                                    "/m\xC3\xBCsik/\xE9t\xE9", "\t"}) {
         ASSERT_TRUE(profile::isStorable("velmyr", "path", value)) << value;
         const std::string text = withValue("[velmyr]\npath=old\n", "velmyr", "path", value);
         EXPECT_EQ(findValue(text, "velmyr", "path"), value) << text;

@@ -143,8 +143,8 @@ TEST_F(SettingsFileTest, AFileInAFolderNoWriteCanReachIsKeptInTheUsersConfigFold
 TEST_F(SettingsFileTest, FailureAtAnyStepOfTheReplacementKeepsTheOldFileWhole) {
     const std::string old = "; keep\n[velmyr]\npath=/old\n";
     using velmyr_test::WriteStep;
-    for (auto failing : {WriteStep::CreateTemporary, WriteStep::WriteContents, WriteStep::Flush,
-                         WriteStep::Replace}) {
+    for (auto failing :
+         {WriteStep::CreateTemporary, WriteStep::WriteContents, WriteStep::Flush, WriteStep::Replace}) {
         put(ini_, old);
         velmyr_test::failWriteStep(failing);
         EXPECT_FALSE(WritePrivateProfileStringA("velmyr", "path", "/new", ini_.c_str()));
@@ -198,8 +198,7 @@ TEST_F(SettingsFileTest, ThingsThatAreNotSettingsFilesReadEmptyAndAreNotReplaced
 
 TEST_F(SettingsFileTest, AWriteThatWouldMakeTheFileTooBigToReadIsRefused) {
     const std::string head = "[velmyr]\npath=/kept\n;";
-    const std::string full =
-        head + std::string(profile::kMaxSettingsFileSize - head.size() - 1, 'c') + "\n";
+    const std::string full = head + std::string(profile::kMaxSettingsFileSize - head.size() - 1, 'c') + "\n";
     put(ini_, full);
     ASSERT_EQ(read(ini_), "/kept");
     EXPECT_FALSE(WritePrivateProfileStringA("velmyr", "path", "/a/longer/folder", ini_.c_str()));
@@ -212,8 +211,8 @@ TEST_F(SettingsFileTest, AWriteThatWouldMakeTheFileTooBigToReadIsRefused) {
 TEST_F(SettingsFileTest, CorruptFileNeverCrashesAndKeepsItsBytesOnWrite) {
     std::string garbage;
     for (int i = 0; i < 4096; ++i) garbage += char((i * 7919) % 256);
-    const std::string corrupt = garbage + "\n[velmyr]\n" + std::string(200000, 'L') +
-                                "\n[velmyr]\npath=/second" ;
+    const std::string corrupt =
+        garbage + "\n[velmyr]\n" + std::string(200000, 'L') + "\n[velmyr]\npath=/second";
     put(ini_, corrupt);
     EXPECT_EQ(read(ini_), "/second");
     WriteSetting("velmyr", "path", "/new", ini_);
