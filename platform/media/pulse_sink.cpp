@@ -195,11 +195,11 @@ bool PulseSink::open(long rate, int channels, PlaybackThread& thread) {
         server.removeWaiterLocked(&thread);
         if (!settled || !server.readyLocked())
             return false;
-        const pa_sample_spec spec{PA_SAMPLE_S16NE, static_cast<std::uint32_t>(rate),
+        const pa_sample_spec format{PA_SAMPLE_S16NE, static_cast<std::uint32_t>(rate),
                                   static_cast<std::uint8_t>(channels)};
         pa_proplist* properties = pa_proplist_new();
         pa_proplist_sets(properties, PA_PROP_MEDIA_ROLE, "music");
-        stream_ = pa_stream_new_with_proplist(server.contextLocked(), "Playback", &spec, nullptr,
+        stream_ = pa_stream_new_with_proplist(server.contextLocked(), "Playback", &format, nullptr,
                                               properties);
         pa_proplist_free(properties);
         if (!stream_)
