@@ -21,7 +21,7 @@ for san in TSAN ASAN; do
     dir="build-$(echo "$san" | tr A-Z a-z)"
     cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Debug -DVELMYR_MEDIA_ONLY=ON -DVELMYR_$san=ON >/dev/null
     cmake --build "$dir" -j"$jobs"
-    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp" \
     ASAN_OPTIONS="detect_leaks=1:halt_on_error=1" \
     UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
         ctest --test-dir "$dir" --output-on-failure --no-tests=error -j"$jobs" || status=1

@@ -96,12 +96,15 @@ public:
 private:
     Connection() {
         loop_ = pa_threaded_mainloop_new();
-        if (loop_ && pa_threaded_mainloop_start(loop_) < 0) {
+        if (!loop_)
+            return;
+        // Named before it starts: later, libpulse would rename the caller.
+        pa_threaded_mainloop_set_name(loop_, "sound server");
+        if (pa_threaded_mainloop_start(loop_) < 0) {
             pa_threaded_mainloop_free(loop_);
             loop_ = nullptr;
+            return;
         }
-        if (loop_)
-            pa_threaded_mainloop_set_name(loop_, "sound server");
     }
 
     static void onState(pa_context* context, void* self) {
