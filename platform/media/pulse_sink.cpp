@@ -199,7 +199,7 @@ bool PulseSink::open(long rate, int channels, PlaybackThread& thread) {
         if (!settled || !server.readyLocked())
             return false;
         const pa_sample_spec format{PA_SAMPLE_S16NE, static_cast<std::uint32_t>(rate),
-                                  static_cast<std::uint8_t>(channels)};
+                                    static_cast<std::uint8_t>(channels)};
         pa_proplist* properties = pa_proplist_new();
         pa_proplist_sets(properties, PA_PROP_MEDIA_ROLE, "music");
         stream_ = pa_stream_new_with_proplist(server.contextLocked(), "Playback", &format, nullptr,
