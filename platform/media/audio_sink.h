@@ -47,23 +47,41 @@ public:
     // method. `thread` stays valid until close() returns.
     virtual bool open(long rate, int channels, PlaybackThread& thread) = 0;
 
-    // How much the output takes now.
+    // What the output can do now.
     struct Room {
-        // Up to this many frames may be written at once; 0: none now.
+        enum class State {
+            Open,     // up to `frames` frames may be written now
+            Full,     // none now: ask again at retryAt, or, at time_point::max(),
+                      // once the output has woken the playback thread
+            Drained,  // after drain(): everything written has been heard
+            Failed,   // the output is gone: nothing written will be heard
+        };
+        State state = State::Full;
         std::size_t frames = 0;
-        // When frames is 0: ask again then; Clock::time_point::max(): once the
-        // output has woken the playback thread.
-        Clock::time_point retryAt{};
+        Clock::time_point retryAt = Clock::time_point::max();
+
+        static Room open(std::size_t frames) { return {State::Open, frames, {}}; }
+        static Room full(Clock::time_point retryAt) { return {State::Full, 0, retryAt}; }
+        static Room drained() { return {State::Drained, 0, {}}; }
+        static Room failed() { return {State::Failed, 0, {}}; }
     };
     virtual Room room(Clock::time_point now) = 0;
 
+    enum class Written { All, Failed };
     // Plays `frames` frames, no more than room() allowed. An output that paces
     // itself by blocking may block for about the audio it is given; others
-    // return at once. Returns false when the output failed.
-    virtual bool write(const std::int16_t* samples, std::size_t frames) = 0;
+    // return at once. Failed: none of them will be heard.
+    virtual Written write(const std::int16_t* samples, std::size_t frames) = 0;
+
+    // The end of the data: plays what was written, however little, and makes
+    // room() answer Drained once the listener has heard all of it (Full until
+    // then). A write, drop() or pause() ends the drain; the caller drains
+    // again when the data ends again.
+    virtual void drain() = 0;
 
     // Frames written but not yet heard at `now` (an estimate where the output
-    // cannot tell): what the listener is behind the writer.
+    // cannot tell): what the listener is behind the writer; 0 once it has
+    // heard everything.
     virtual std::int64_t unheard(Clock::time_point now) = 0;
 
     // Discards what was written but not yet heard, at once, and returns how

@@ -10,7 +10,10 @@ namespace {
 // The most the playback thread decodes between two looks at its commands:
 // decoding it takes a millisecond or two, which bounds how late a command
 // reaches the output.
-constexpr long kChunksPerSecond = 4;
+constexpr long kSlicesPerSecond = 4;
+// The most it hands the output in one write. The output asks for large
+// refills, and each write wakes the output's own thread: one write a refill.
+constexpr long kBatchSeconds = 2;
 }  // namespace
 
 void OutputHandover::closing() {
@@ -189,9 +192,9 @@ void Device::run() {
 }
 
 void Device::playUntilClosed() {
-    const auto chunkFrames = static_cast<std::size_t>(std::max(1L, rate_ / kChunksPerSecond));
-    std::vector<std::int16_t> chunk(chunkFrames * Decoder::channels());
     bool outputRunning = true;
+    // drain() was called and nothing was written, dropped or paused since.
+    bool draining = false;
     for (;;) {
         Mode mode;
         bool muted, dropNow;
@@ -210,12 +213,15 @@ void Device::playUntilClosed() {
             outputWoke_ = false;
         }
 
-        if (dropNow)
+        if (dropNow) {
             takeBack(sink_->drop(), mode);
+            draining = false;
+        }
         if (mode != Mode::Playing) {
             if (outputRunning && mode != Mode::Ended) {
                 takeBack(sink_->pause(), mode);
                 outputRunning = false;
+                draining = false;
                 noteHeard(false);
             }
             continue;
@@ -226,31 +232,70 @@ void Device::playUntilClosed() {
         }
 
         const AudioSink::Room room = sink_->room(AudioSink::Clock::now());
-        if (room.frames == 0) {
+        switch (room.state) {
+        case AudioSink::Room::State::Full:
             noteHeard(true);
             waitForRoom(room.retryAt);
             continue;
+        case AudioSink::Room::State::Drained:
+        case AudioSink::Room::State::Failed: end(); continue;
+        case AudioSink::Room::State::Open: break;
         }
-        const std::size_t frames = decoder_->read(chunk.data(), std::min(room.frames, chunkFrames));
-        if (frames > 0) {
-            if (muted)
-                std::fill_n(chunk.begin(), frames * Decoder::channels(), std::int16_t{0});
-            const bool written = sink_->write(chunk.data(), frames);
-            decodedFrames_ += static_cast<std::int64_t>(frames);
-            if (written)
-                continue;
+        const std::size_t frames = decodeBatch(room.frames, muted);
+        if (frames == 0) {
+            // The end of the data: the file plays on until the output has
+            // played all it holds.
+            if (!draining)
+                sink_->drain();
+            draining = true;
+            continue;
         }
-        // The end of the file, or an output that failed: the device stays open.
-        noteHeard(true);
-        std::lock_guard lock(mutex_);
-        if (mode_ == Mode::Playing)
-            mode_ = Mode::Ended;
+        if (sink_->write(batch_.data(), frames) == AudioSink::Written::Failed) {
+            end();
+            continue;
+        }
+        decodedFrames_ += static_cast<std::int64_t>(frames);
+        draining = false;
     }
 }
 
+std::size_t Device::decodeBatch(std::size_t room, bool muted) {
+    const auto slice = static_cast<std::size_t>(std::max(1L, rate_ / kSlicesPerSecond));
+    const std::size_t wanted =
+        std::min(room, static_cast<std::size_t>(std::max(1L, rate_ * kBatchSeconds)));
+    const std::size_t channels = Decoder::channels();
+    if (batch_.size() < wanted * channels)
+        batch_.resize(wanted * channels);
+    std::size_t frames = 0;
+    while (frames < wanted) {
+        const std::size_t got =
+            decoder_->read(batch_.data() + frames * channels, std::min(slice, wanted - frames));
+        frames += got;
+        if (got == 0 || commandWaiting())
+            break;
+    }
+    if (muted)
+        std::fill_n(batch_.begin(), frames * channels, std::int16_t{0});
+    return frames;
+}
+
+bool Device::commandWaiting() const {
+    std::lock_guard lock(mutex_);
+    return closing() || dropPending_ || mode_ != Mode::Playing;
+}
+
+// Everything written has been heard, or the output failed: the file has ended,
+// and the device stays open.
+void Device::end() {
+    noteHeard(false);
+    std::lock_guard lock(mutex_);
+    if (mode_ == Mode::Playing)
+        mode_ = Mode::Ended;
+}
+
 // What the output discarded is decoded again, so a stop loses nothing and a
-// mute silences from the moment it was asked. The tail of an ended file is
-// not played again.
+// mute silences from the moment it was asked, also while the output plays
+// the last of the file.
 void Device::takeBack(std::int64_t discarded, Mode mode) {
     if (discarded > 0 && mode != Mode::Ended)
         decodedFrames_ -= decoder_->rewind(discarded);

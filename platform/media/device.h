@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "audio_sink.h"
 #include "decoder.h"
@@ -74,6 +75,8 @@ public:
     void abandon();
 
 private:
+    // Ended: the whole file was heard, or the output failed. Until then a
+    // file whose data is all written is still playing.
     enum class Mode { Stopped, Playing, Paused, Ended };
     // The device's life, in the order it goes through it. Changed under
     // mutex_; read without it where a wait cannot take mutex_.
@@ -99,6 +102,11 @@ private:
 
     void run();
     void playUntilClosed();
+    // Decodes up to `room` frames into batch_, fewer when a command comes;
+    // returns the count, 0 at the end of the data.
+    std::size_t decodeBatch(std::size_t room, bool muted);
+    bool commandWaiting() const;
+    void end();
     // Sleeps until the output has room, or a command comes.
     void waitForRoom(AudioSink::Clock::time_point retryAt);
     void changeMode(Mode from1, Mode from2, Mode to, bool dropQueued);
@@ -108,6 +116,7 @@ private:
 
     std::unique_ptr<Decoder> decoder_;  // playback thread only, once started
     std::unique_ptr<AudioSink> sink_;   // playback thread only
+    std::vector<std::int16_t> batch_;   // playback thread only
     std::shared_ptr<OutputHandover> handover_;
     const long rate_;
     const std::int64_t lengthFrames_;

@@ -18,9 +18,10 @@ public:
         return next_->open(rate, channels, thread);
     }
     Room room(Clock::time_point now) override { return next_->room(now); }
-    bool write(const std::int16_t* samples, std::size_t frames) override {
+    Written write(const std::int16_t* samples, std::size_t frames) override {
         return next_->write(samples, frames);
     }
+    void drain() override { next_->drain(); }
     std::int64_t unheard(Clock::time_point now) override { return next_->unheard(now); }
     std::int64_t drop() override { return next_->drop(); }
     std::int64_t pause() override { return next_->pause(); }

@@ -56,21 +56,32 @@ public:
         return true;
     }
 
+    // The card's delay is not known: the last block counts as heard when
+    // its duration has passed.
     Room room(Clock::time_point now) override {
-        return {static_cast<std::size_t>(std::max(1L, rate_ / kBlocksPerSecond)), now};
+        if (draining_) {
+            return clock_->queued(now) == 0 ? Room::drained()
+                                            : Room::full(clock_->whenQueuedAtMost(0, now));
+        }
+        return Room::open(static_cast<std::size_t>(std::max(1L, rate_ / kBlocksPerSecond)));
     }
 
-    bool write(const std::int16_t* samples, std::size_t frames) override {
+    Written write(const std::int16_t* samples, std::size_t frames) override {
+        draining_ = false;
         const std::size_t bytes =
             frames * static_cast<std::size_t>(channels_) * sizeof(std::int16_t);
         const std::size_t played = out123_play(handle_, const_cast<std::int16_t*>(samples), bytes);
+        if (played != bytes)
+            return Written::Failed;
         clock_->wrote(static_cast<std::int64_t>(frames), Clock::now());
-        return played == bytes;
+        return Written::All;
     }
 
+    void drain() override { draining_ = true; }
     std::int64_t unheard(Clock::time_point now) override { return clock_->queued(now); }
 
     std::int64_t drop() override {
+        draining_ = false;
         out123_drop(handle_);
         return clock_->dropAt(Clock::now());
     }
@@ -97,6 +108,7 @@ private:
     long rate_ = 0;
     int channels_ = 0;
     std::optional<PaceClock> clock_;
+    bool draining_ = false;
 };
 
 }  // namespace

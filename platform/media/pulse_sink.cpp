@@ -15,12 +15,10 @@ namespace media {
 namespace {
 
 // The server keeps this much queued and asks for more once the refill has
-// been played, so the playback thread wakes once a second. Measured (CPU per
-// minute of 128 kbit/s playback): 1 s queue 0.052 s, 2 s 0.045 s, 4 s 0.038 s,
-// against 0.45 s for mpg123 -o pulse; past 2 s the server holds more per
-// stream for little gain.
-constexpr long kQueueMilliseconds = 2000;
-constexpr long kRefillMilliseconds = 1000;
+// been played: each refill wakes the playback thread and the connection's
+// thread, so a long refill is what keeps playback from waking the machine.
+constexpr long kQueueMilliseconds = 4000;
+constexpr long kRefillMilliseconds = 2000;
 // Playback starts, and starts again after a flush, once this much is queued.
 // The first write after either is no longer, so the first sound waits only
 // for this much decoding.
@@ -141,17 +139,22 @@ bool isSettled(int state) {
 // server that stops answering holds up no command and no close.
 //
 // The stream keeps a long queue in the server and asks for more only when
-// about half of it has been played, so the playback thread wakes about once
-// a second. Pause corks the stream and keeps the queue, so resume goes on
-// from the same sample; drop flushes it and close releases it, both
-// silencing at once. What the listener has heard comes from the server's
-// timing.
+// half of it has been played, so the playback thread wakes every two seconds.
+// Pause corks the stream and keeps the queue, so resume goes on from the same
+// sample; drop flushes it and close releases it, both silencing at once. At
+// the end of the data the stream is drained: it plays what it holds, however
+// little, and the file has been heard when the server says the queue is
+// empty and the sound card's own latency has passed. What the listener has
+// heard comes from the server's timing, asked for whenever the stream starts,
+// halts or jumps, and interpolated in between, so a steady stream costs no
+// timing requests.
 class PulseSink final : public AudioSink {
 public:
     ~PulseSink() override;
     bool open(long rate, int channels, PlaybackThread& thread) override;
     Room room(Clock::time_point now) override;
-    bool write(const std::int16_t* samples, std::size_t frames) override;
+    Written write(const std::int16_t* samples, std::size_t frames) override;
+    void drain() override;
     std::int64_t unheard(Clock::time_point now) override;
     std::int64_t drop() override;
     std::int64_t pause() override;
@@ -161,8 +164,13 @@ public:
 private:
     static void onState(pa_stream* stream, void* self);
     static void onRequest(pa_stream* stream, std::size_t bytes, void* self);
+    static void onTimingChange(pa_stream* stream, void* self);
+    static void onDrained(pa_stream* stream, int success, void* self);
+    bool readyLocked() const { return stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY; }
     std::int64_t framesOf(std::uint64_t microseconds) const;
-    std::int64_t queuedLocked() const;
+    std::int64_t unheardLocked();
+    void refreshTimingLocked();
+    void stopDrainLocked();
 
     PlaybackThread* thread_ = nullptr;
     pa_stream* stream_ = nullptr;  // under the connection's lock
@@ -171,7 +179,16 @@ private:
     // The state the server last gave the stream; written by the connection's
     // thread, read by the playback thread's waits.
     std::atomic<int> state_{0};
+    // The rest under the connection's lock.
     std::int64_t sinceRestart_ = 0;  // frames written since open or the last drop
+    // Unheard at the last timing the server gave, plus what was written since:
+    // the answer while the server's timing is not known.
+    std::int64_t lastUnheard_ = 0;
+    bool draining_ = false;
+    pa_operation* drainOperation_ = nullptr;  // until the server answers it
+    // When the server has said the queue is empty: when its last sample has
+    // left the sound card too.
+    Clock::time_point heardAllAt_ = Clock::time_point::max();
 };
 
 PulseSink::~PulseSink() { close(); }
@@ -209,6 +226,12 @@ bool PulseSink::open(long rate, int channels, PlaybackThread& thread) {
             return false;
         pa_stream_set_state_callback(stream_, onState, this);
         pa_stream_set_write_callback(stream_, onRequest, this);
+        // Each of these may start, halt or move the listener: the timing is
+        // asked for again, and the interpolation goes on from there.
+        pa_stream_set_started_callback(stream_, onTimingChange, this);
+        pa_stream_set_underflow_callback(stream_, onTimingChange, this);
+        pa_stream_set_moved_callback(stream_, onTimingChange, this);
+        pa_stream_set_suspended_callback(stream_, onTimingChange, this);
         pa_buffer_attr attributes{};
         attributes.maxlength = static_cast<std::uint32_t>(-1);
         attributes.tlength = bytesOf(kQueueMilliseconds, rate, frameBytes_);
@@ -216,11 +239,9 @@ bool PulseSink::open(long rate, int channels, PlaybackThread& thread) {
         attributes.minreq = bytesOf(kRefillMilliseconds, rate, frameBytes_);
         attributes.fragsize = static_cast<std::uint32_t>(-1);
         // Running, as the device expects of a new output: it plays once the
-        // first write fills the prebuffer. Timing is interpolated from the
-        // server's updates, so asking what was heard costs no round trip.
-        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING |
-                                                          PA_STREAM_AUTO_TIMING_UPDATE);
-        if (pa_stream_connect_playback(stream_, nullptr, &attributes, flags, nullptr, nullptr) < 0)
+        // first write fills the prebuffer.
+        if (pa_stream_connect_playback(stream_, nullptr, &attributes, PA_STREAM_INTERPOLATE_TIMING,
+                                       nullptr, nullptr) < 0)
             return false;
     }
     return thread.waitUntil([this] { return isSettled(state_); }) && state_ == PA_STREAM_READY;
@@ -228,82 +249,118 @@ bool PulseSink::open(long rate, int channels, PlaybackThread& thread) {
 
 AudioSink::Room PulseSink::room(Clock::time_point now) {
     Lock lock(Connection::instance().loop());
-    // A stream the server dropped takes a write, which tells the writer.
-    if (!stream_ || pa_stream_get_state(stream_) != PA_STREAM_READY)
-        return {1, now};
+    if (!readyLocked())
+        return Room::failed();
+    if (draining_) {
+        if (drainOperation_)
+            return Room::full(Clock::time_point::max());
+        return now >= heardAllAt_ ? Room::drained() : Room::full(heardAllAt_);
+    }
     const std::size_t bytes = pa_stream_writable_size(stream_);
     if (bytes == static_cast<std::size_t>(-1))
-        return {1, now};
+        return Room::failed();
     auto frames = static_cast<std::int64_t>(bytes / frameBytes_);
     const std::int64_t start = rate_ * kStartMilliseconds / 1000;
     if (sinceRestart_ < start)
         frames = std::min(frames, start - sinceRestart_);
     if (frames <= 0)
-        return {0, Clock::time_point::max()};
-    return {static_cast<std::size_t>(frames), now};
+        return Room::full(Clock::time_point::max());
+    return Room::open(static_cast<std::size_t>(frames));
 }
 
-bool PulseSink::write(const std::int16_t* samples, std::size_t frames) {
+AudioSink::Written PulseSink::write(const std::int16_t* samples, std::size_t frames) {
     Lock lock(Connection::instance().loop());
-    if (!stream_ || pa_stream_get_state(stream_) != PA_STREAM_READY ||
+    stopDrainLocked();
+    if (!readyLocked() ||
         pa_stream_write(stream_, samples, frames * frameBytes_, nullptr, 0, PA_SEEK_RELATIVE) < 0)
-        return false;
+        return Written::Failed;
     sinceRestart_ += static_cast<std::int64_t>(frames);
-    return true;
+    lastUnheard_ += static_cast<std::int64_t>(frames);
+    return Written::All;
+}
+
+void PulseSink::drain() {
+    Lock lock(Connection::instance().loop());
+    stopDrainLocked();
+    if (!readyLocked())
+        return;
+    draining_ = true;
+    heardAllAt_ = Clock::time_point::max();
+    // Less than the prebuffer would never start by itself.
+    forget(pa_stream_trigger(stream_, nullptr, nullptr));
+    drainOperation_ = pa_stream_drain(stream_, onDrained, this);
+    if (!drainOperation_)
+        heardAllAt_ = Clock::now();
+    refreshTimingLocked();
 }
 
 std::int64_t PulseSink::framesOf(std::uint64_t microseconds) const {
     return static_cast<std::int64_t>(microseconds * static_cast<std::uint64_t>(rate_) / 1000000);
 }
 
-std::int64_t PulseSink::queuedLocked() const {
+std::int64_t PulseSink::unheardLocked() {
     pa_usec_t latency = 0;
     int negative = 0;
-    if (!stream_ || pa_stream_get_latency(stream_, &latency, &negative) != 0 || negative)
-        return -1;
-    return framesOf(latency);
+    if (!stream_ || pa_stream_get_latency(stream_, &latency, &negative) != 0)
+        return lastUnheard_;
+    // Negative: the server has played past the last sample written (an
+    // underrun), so nothing is left unheard.
+    lastUnheard_ = negative ? 0 : framesOf(latency);
+    return lastUnheard_;
 }
 
 std::int64_t PulseSink::unheard(Clock::time_point) {
     Lock lock(Connection::instance().loop());
-    // Until the server's first timing since the start or a flush, none of
-    // what was written since counts as heard.
-    const std::int64_t queued = queuedLocked();
-    return queued >= 0 ? queued : sinceRestart_;
+    return unheardLocked();
 }
 
 std::int64_t PulseSink::drop() {
     Lock lock(Connection::instance().loop());
+    stopDrainLocked();
     std::int64_t discarded = 0;
-    if (stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY) {
+    if (readyLocked()) {
         // The flush takes the stream's queue, and the server takes back from
         // the sound card what it had mixed of it, so none of it is heard.
-        const std::int64_t queued = queuedLocked();
-        discarded = queued >= 0 ? queued : sinceRestart_;
+        discarded = std::min(unheardLocked(), sinceRestart_);
         forget(pa_stream_flush(stream_, nullptr, nullptr));
+        refreshTimingLocked();
     }
     sinceRestart_ = 0;
+    lastUnheard_ = 0;
     return discarded;
 }
 
 std::int64_t PulseSink::pause() {
     Lock lock(Connection::instance().loop());
-    if (stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY)
+    stopDrainLocked();
+    if (readyLocked()) {
+        // What is unheard now stays so while the stream is corked, also
+        // before the server's timing after the cork comes.
+        unheardLocked();
         forget(pa_stream_cork(stream_, 1, nullptr, nullptr));
+        refreshTimingLocked();
+    }
     return 0;
 }
 
 void PulseSink::resume() {
     Lock lock(Connection::instance().loop());
-    if (stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY)
+    if (readyLocked()) {
         forget(pa_stream_cork(stream_, 0, nullptr, nullptr));
+        refreshTimingLocked();
+    }
 }
 
 void PulseSink::close() {
     if (!stream_)
         return;
     Lock lock(Connection::instance().loop());
+    stopDrainLocked();
     pa_stream_set_write_callback(stream_, nullptr, nullptr);
+    pa_stream_set_started_callback(stream_, nullptr, nullptr);
+    pa_stream_set_underflow_callback(stream_, nullptr, nullptr);
+    pa_stream_set_moved_callback(stream_, nullptr, nullptr);
+    pa_stream_set_suspended_callback(stream_, nullptr, nullptr);
     switch (pa_stream_get_state(stream_)) {
     case PA_STREAM_CREATING:
         // The server has not answered yet (it may be stopped): the stream is
@@ -327,6 +384,19 @@ void PulseSink::close() {
     stream_ = nullptr;
 }
 
+void PulseSink::refreshTimingLocked() { forget(pa_stream_update_timing_info(stream_, nullptr, nullptr)); }
+
+// A drain the server has not answered yet is cancelled: its answer would
+// speak of data that is no longer the end.
+void PulseSink::stopDrainLocked() {
+    if (drainOperation_) {
+        pa_operation_cancel(drainOperation_);
+        pa_operation_unref(drainOperation_);
+        drainOperation_ = nullptr;
+    }
+    draining_ = false;
+}
+
 void PulseSink::onState(pa_stream* stream, void* self) {
     auto* sink = static_cast<PulseSink*>(self);
     sink->state_ = pa_stream_get_state(stream);
@@ -335,6 +405,21 @@ void PulseSink::onState(pa_stream* stream, void* self) {
 
 void PulseSink::onRequest(pa_stream*, std::size_t, void* self) {
     static_cast<PulseSink*>(self)->thread_->wake();
+}
+
+void PulseSink::onTimingChange(pa_stream* stream, void*) {
+    forget(pa_stream_update_timing_info(stream, nullptr, nullptr));
+}
+
+void PulseSink::onDrained(pa_stream*, int, void* self) {
+    auto* sink = static_cast<PulseSink*>(self);
+    pa_operation_unref(sink->drainOperation_);
+    sink->drainOperation_ = nullptr;
+    // The server's queue is empty; the sound card still holds what the
+    // stream's latency says.
+    const std::int64_t rest = sink->unheardLocked();
+    sink->heardAllAt_ = Clock::now() + std::chrono::microseconds(rest * 1000000 / sink->rate_);
+    sink->thread_->wake();
 }
 
 }  // namespace

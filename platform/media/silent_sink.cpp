@@ -29,21 +29,29 @@ public:
 
     Room room(Clock::time_point now) override {
         const std::int64_t queued = clock_->queued(now);
+        if (draining_)
+            return queued == 0 ? Room::drained() : Room::full(clock_->whenQueuedAtMost(0, now));
         if (queued < queueFull_)
-            return {static_cast<std::size_t>(queueFull_ - queued), now};
-        return {0, clock_->whenQueuedAtMost(queueLow_, now)};
+            return Room::open(static_cast<std::size_t>(queueFull_ - queued));
+        return Room::full(clock_->whenQueuedAtMost(queueLow_, now));
     }
 
-    bool write(const std::int16_t*, std::size_t frames) override {
+    Written write(const std::int16_t*, std::size_t frames) override {
         clock_->wrote(static_cast<std::int64_t>(frames), Clock::now());
-        return true;
+        draining_ = false;
+        return Written::All;
     }
 
+    void drain() override { draining_ = true; }
     std::int64_t unheard(Clock::time_point now) override { return clock_->queued(now); }
-    std::int64_t drop() override { return clock_->dropAt(Clock::now()); }
+    std::int64_t drop() override {
+        draining_ = false;
+        return clock_->dropAt(Clock::now());
+    }
 
     // Like a sound server's stream, it halts and keeps what it holds.
     std::int64_t pause() override {
+        draining_ = false;
         clock_->pauseAt(Clock::now());
         return 0;
     }
@@ -54,6 +62,7 @@ private:
     std::optional<PaceClock> clock_;
     std::int64_t queueFull_ = 0;
     std::int64_t queueLow_ = 0;
+    bool draining_ = false;
 };
 
 }  // namespace

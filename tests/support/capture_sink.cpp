@@ -53,12 +53,19 @@ public:
 
     // A block of 10 ms at a time, once the queue is down to its limit.
     Room room(Clock::time_point now) override {
+        if (draining_) {
+            return clock_->queued(now) == 0 ? Room::drained()
+                                            : Room::full(clock_->whenQueuedAtMost(0, now));
+        }
         if (clock_->queued(now) <= queueLimit_)
-            return {block_, now};
-        return {0, clock_->whenQueuedAtMost(queueLimit_, now)};
+            return Room::open(block_);
+        return Room::full(clock_->whenQueuedAtMost(queueLimit_, now));
     }
 
-    bool write(const std::int16_t* samples, std::size_t frames) override {
+    void drain() override { draining_ = true; }
+
+    Written write(const std::int16_t* samples, std::size_t frames) override {
+        draining_ = false;
         const auto now = PaceClock::Clock::now();
         update([&](CaptureRecord& r) {
             r.samples.insert(r.samples.end(), samples,
@@ -68,12 +75,13 @@ public:
             r.lastWriteAt = now;
         });
         clock_->wrote(static_cast<std::int64_t>(frames), now);
-        return true;
+        return Written::All;
     }
 
     std::int64_t unheard(Clock::time_point now) override { return clock_->queued(now); }
 
     std::int64_t drop() override {
+        draining_ = false;
         const std::int64_t lost = clock_->dropAt(PaceClock::Clock::now());
         update([&](CaptureRecord& r) {
             const auto cut =
@@ -86,6 +94,7 @@ public:
 
     // Like a sound server's stream: halts and keeps what it holds.
     std::int64_t pause() override {
+        draining_ = false;
         clock_->pauseAt(PaceClock::Clock::now());
         update([](CaptureRecord& r) { ++r.pauses; });
         return 0;
@@ -118,6 +127,7 @@ private:
     std::size_t index_;
     std::optional<PaceClock> clock_;
     std::int64_t queueLimit_ = 0;
+    bool draining_ = false;
     std::size_t block_ = 0;
     int channels_ = 0;
 };

@@ -15,13 +15,26 @@ namespace velmyr_test {
 class NullSink : public media::AudioSink {
 public:
     bool open(long, int, media::PlaybackThread&) override { return true; }
-    Room room(Clock::time_point now) override { return {441, now}; }
-    bool write(const std::int16_t*, std::size_t) override { return true; }
+    Room room(Clock::time_point) override { return draining_ ? Room::drained() : Room::open(441); }
+    Written write(const std::int16_t*, std::size_t) override {
+        draining_ = false;
+        return Written::All;
+    }
+    void drain() override { draining_ = true; }
     std::int64_t unheard(Clock::time_point) override { return 0; }
-    std::int64_t drop() override { return 0; }
-    std::int64_t pause() override { return 0; }
+    std::int64_t drop() override {
+        draining_ = false;
+        return 0;
+    }
+    std::int64_t pause() override {
+        draining_ = false;
+        return 0;
+    }
     void resume() override {}
     void close() override {}
+
+private:
+    bool draining_ = false;
 };
 
 // The playback thread of an output driven by a test itself: nothing wakes

@@ -96,7 +96,7 @@ public:
         at(Hang::Open);
         return ForwardingSink::open(rate, channels, thread);
     }
-    bool write(const std::int16_t* samples, std::size_t frames) override {
+    Written write(const std::int16_t* samples, std::size_t frames) override {
         at(Hang::Write);
         return ForwardingSink::write(samples, frames);
     }
@@ -268,8 +268,8 @@ public:
     bool open(long rate, int channels, media::PlaybackThread& thread) override {
         return *up_ && ForwardingSink::open(rate, channels, thread);
     }
-    bool write(const std::int16_t* samples, std::size_t frames) override {
-        return *up_ && ForwardingSink::write(samples, frames);
+    Written write(const std::int16_t* samples, std::size_t frames) override {
+        return *up_ ? ForwardingSink::write(samples, frames) : Written::Failed;
     }
 
 private:

@@ -294,9 +294,9 @@ public:
         }
     };
     explicit StallingSink(std::shared_ptr<Gate> gate) : gate_(std::move(gate)) {}
-    bool write(const std::int16_t*, std::size_t) override {
+    Written write(const std::int16_t*, std::size_t) override {
         gate_->wait();
-        return true;
+        return Written::All;
     }
     std::int64_t drop() override {
         gate_->wait();

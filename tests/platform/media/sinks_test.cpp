@@ -60,13 +60,13 @@ TEST(SilentSink, TakesSamplesNoFasterThanRealTime) {
     int wakeUps = 0;
     for (std::int64_t written = 0; written < 2 * 44100;) {  // two seconds
         const auto room = sink->room(std::chrono::steady_clock::now());
-        if (room.frames == 0) {
+        if (room.state == media::AudioSink::Room::State::Full) {
             ++wakeUps;
             std::this_thread::sleep_until(room.retryAt);
             continue;
         }
         const auto frames = std::min<std::size_t>(room.frames, 441);
-        ASSERT_TRUE(sink->write(block.data(), frames));
+        ASSERT_EQ(sink->write(block.data(), frames), media::AudioSink::Written::All);
         written += static_cast<std::int64_t>(frames);
     }
     // Lower bounds only: the queue may hold a second ahead; load only slows.
@@ -332,4 +332,83 @@ TEST_F(SoundServerOutput, AServerThatGoesAwayEndsTheFileAndTheNextIsHeardWhenItI
     ASSERT_EQ(send(openCommand(fixture("tone880.mp3"))), MCIERR_NONE);
     ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
     ASSERT_TRUE(eventually([&] { return server_->loudFrames() > 44100 / 4; }));
+}
+
+// The last seconds of a file are still in the server's queue when the decoder
+// has handed over its end: until they are heard, the file is playing.
+TEST_F(SoundServerOutput, PauseInTheLastSecondKeepsTheRestAndResumePlaysIt) {
+    const auto start = server_->frames();
+    ASSERT_EQ(send(openCommand(fixture("tone440.mp3"))), MCIERR_NONE);
+    ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
+    ASSERT_TRUE(eventually([&] { return server_->loudFrames(start) > 2 * 44100; }));
+    ASSERT_EQ(send("pause lirovan"), MCIERR_NONE);
+    EXPECT_EQ(status("lirovan", "mode"), "paused");
+    ASSERT_TRUE(eventually([&] { return server_->endsSilent(); }));
+    const auto heardWhenPaused = server_->loudFrames(start);
+    EXPECT_LT(heardWhenPaused, 3 * 44100 - 44100 / 2);
+
+    ASSERT_EQ(send("resume lirovan"), MCIERR_NONE);
+    ASSERT_TRUE(eventually([&] { return server_->endsLoud(); }));
+    EXPECT_EQ(status("lirovan", "mode"), "playing");
+    ASSERT_TRUE(eventually([] { return status("lirovan", "mode") == "stopped"; }));
+    // Ended once all was heard (the recording of it lags a little).
+    EXPECT_GT(server_->loudFrames(start), 3 * 44100 - 44100 / 4);
+    ASSERT_TRUE(eventually([&] { return server_->endsSilent(); }));
+    EXPECT_NEAR(server_->loudFrames(start), 3 * 44100, 44100 / 20);
+}
+
+TEST_F(SoundServerOutput, AFileShorterThanThePrebufferIsHeardInFull) {
+    const auto start = server_->frames();
+    ASSERT_EQ(send(openCommand(fixture("tone440-30ms.mp3"))), MCIERR_NONE);
+    ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
+    ASSERT_TRUE(eventually([] { return status("lirovan", "mode") == "stopped"; }));
+    ASSERT_TRUE(eventually([&] { return server_->loudFrames(start) > 0 && server_->endsSilent(); }));
+    EXPECT_NEAR(server_->loudFrames(start), 44100 * 30 / 1000, 441 * 2);
+}
+
+// Hands the output no more than `allowed` frames while `hold` is set, so the
+// server runs dry as it does when the machine is too busy to decode.
+class WithholdingSink final : public ForwardingSink {
+public:
+    WithholdingSink(std::unique_ptr<media::AudioSink> output, std::int64_t allowed,
+                    std::shared_ptr<std::atomic<int>> pauses)
+        : ForwardingSink(std::move(output)), allowed_(allowed), pauses_(std::move(pauses)) {}
+    Room room(Clock::time_point now) override {
+        const auto room = ForwardingSink::room(now);
+        if (room.state != Room::State::Open || written_ < allowed_)
+            return room.state == Room::State::Open
+                       ? Room::open(std::min<std::size_t>(room.frames, allowed_ - written_))
+                       : room;
+        return Room::full(Clock::time_point::max());
+    }
+    Written write(const std::int16_t* samples, std::size_t frames) override {
+        written_ += static_cast<std::int64_t>(frames);
+        return ForwardingSink::write(samples, frames);
+    }
+    std::int64_t pause() override {
+        const auto discarded = ForwardingSink::pause();
+        ++*pauses_;
+        return discarded;
+    }
+
+private:
+    std::int64_t allowed_;
+    std::shared_ptr<std::atomic<int>> pauses_;
+    std::int64_t written_ = 0;
+};
+
+TEST_F(SoundServerOutput, AStopAfterTheServerRanDryDoesNotGoBackInTheFile) {
+    auto pauses = std::make_shared<std::atomic<int>>(0);
+    media::setSinkFactory([pauses] {
+        return std::make_unique<WithholdingSink>(media::makePulseSink(), 44100, pauses);
+    });
+    ASSERT_EQ(send(openCommand(fixture("tone440.mp3"))), MCIERR_NONE);
+    ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
+    ASSERT_TRUE(eventually(
+        [&] { return server_->loudFrames() >= 44100 - 441 && server_->endsSilent(); }));
+    ASSERT_EQ(send("stop lirovan"), MCIERR_NONE);
+    ASSERT_TRUE(eventually([&] { return *pauses > 0; }));
+    EXPECT_NEAR(position("lirovan"), 1000, 50) << "what was heard stays heard";
+    ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
+    EXPECT_GE(position("lirovan"), 950);
 }
