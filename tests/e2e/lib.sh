@@ -377,9 +377,11 @@ recording_offset() { echo $(($(stat -c %s "$recording") / 4 * 4)); }
 
 # Records for $1 seconds into $test_dir/$2.raw and analyses it; sets
 # heard_seconds heard_loud_seconds heard_first_loud heard_first_freq heard_freq ...
+# With listen_from set (a recording_offset taken earlier), the recording
+# starts there instead.
 listen() {
     local seconds=$1 name=$2 from to
-    from=$(recording_offset)
+    from=${listen_from:-$(recording_offset)}
     sleep "$seconds"
     to=$(recording_offset)
     dd if="$recording" of="$test_dir/$name.raw" bs=64K iflag=skip_bytes,count_bytes \

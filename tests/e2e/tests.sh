@@ -7,6 +7,7 @@
 
 # What is heard, played again through PipeWire's PulseAudio service.
 pipewire_tests="play_by_double_click next_and_previous pause_and_resume mute_while_playing_on stop
+    end_of_file
     sound_server_killed sound_server_terminated sound_server_stalled sound_server_stalled_many_plays"
 
 e2e_test layout
@@ -129,6 +130,41 @@ test_pause_and_resume() {
     fi
     until_seen 10 label_width_is Label6 "$pause_width" ||
         fail "the pause label does not show \"  pause\" again (width $px_bw, was $pause_width)"
+}
+
+# The last seconds of a file are queued in the sound server long before they
+# are heard: until then the file plays, and the controls act on it.
+e2e_test end_of_file
+test_end_of_file() {
+    local ends=$work/ends
+    mkdir -p "$ends"
+    cp "$root/tests/fixtures/tone440.mp3" "$ends/a_tone.mp3"
+    cp "$root/tests/fixtures/tone440-30ms.mp3" "$ends/b_short.mp3"
+    start_player --folder "$ends" || return 1
+    control_region Label6 $navy 12
+    local pause_width=$px_bw
+    double_click_at $first_file
+    await sound 5
+    sleep 1  # now 1.1 to 1.7 s before the end of the 3 s tone
+    click_control Label6
+    await silence 3
+    listen 1.0 paused_near_end
+    expect_silence "after a pause near the end"
+    until_seen 10 label_width_below Label6 "$pause_width" ||
+        fail "the pause label's text did not change to \"  play\" near the end"
+    local mark
+    mark=$(recording_offset)
+    click_control Label6
+    listen_from=$mark listen 3 resumed_near_end
+    # The rest: 1.1 to 1.7 s of the tone, not nothing and not the whole file.
+    holds "$heard_loud_seconds >= 0.8 && $heard_loud_seconds <= 2.2 && $heard_freq >= 400 && $heard_freq <= 480" ||
+        fail "after resume near the end: expected the rest of the 440 Hz tone, heard $(describe_heard)"
+    await silence 5
+    # A file shorter than the sound server's prebuffer is heard too.
+    mark=$(recording_offset)
+    click_control Label8
+    listen_from=$mark listen 1 short_file
+    holds "$heard_loud_seconds >= 0.05" || fail "the 30 ms file was not heard: $(describe_heard)"
 }
 
 e2e_test mute_while_playing_on
