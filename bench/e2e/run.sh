@@ -177,3 +177,45 @@ for name in pause_at_start pause mute stop; do
         "$(awk -v a="$worst" -v b="$floor_silence" 'BEGIN { print a - b }')"
 done
 echo "    (from the X server taking the press; pause at start comes 0.1-0.2 s into the file)"
+
+# ---- wake-ups of all the player's threads, idle, playing and paused, beside
+# mpg123 playing the same file. A wake-up is a voluntary context switch: the
+# thread slept and something woke it. Involuntary ones (the thread was
+# running and had to give the CPU to another, often the sound server its
+# data just woke) are printed beside them. Playing is counted over 20 s, since
+# the output is refilled every few seconds and a 10 s window holds two or
+# three refills.
+switches() { # PID voluntary|nonvoluntary
+    cat /proc/"$1"/task/*/status 2>/dev/null |
+        awk -v k="$2" '$1 == k "_ctxt_switches:" { s += $2 } END { print s + 0 }'
+}
+per_second() { # PID SECONDS: sets wake and preempt, per second over that time
+    local v0 n0 v1 n1
+    v0=$(switches "$1" voluntary); n0=$(switches "$1" nonvoluntary)
+    sleep "$2"
+    v1=$(switches "$1" voluntary); n1=$(switches "$1" nonvoluntary)
+    wake=$(awk -v a="$v0" -v b="$v1" -v s="$2" 'BEGIN { printf "%.2f", (b - a) / s }')
+    preempt=$(awk -v a="$n0" -v b="$n1" -v s="$2" 'BEGIN { printf "%.2f", (b - a) / s }')
+}
+start_player --folder "$long" >/dev/null || exit 1
+sleep 2
+per_second "$player_pid" 10; wake_idle=$wake
+double_click_at $first_file
+sleep 3
+per_second "$player_pid" 20; wake_playing=$wake preempt_playing=$preempt
+pointer_to $(centre Label6)
+apart; click 1
+sleep 2
+per_second "$player_pid" 10; wake_paused=$wake
+stop_player
+mpg123 -q -o pulse "$long/long.mp3" &
+mpg_pid=$!
+sleep 3
+per_second "$mpg_pid" 20; wake_mpg=$wake preempt_mpg=$preempt
+end_process "$mpg_pid"
+printf 'wake-ups a second, playing:    velmyr %7.2f     mpg123 -o pulse %7.2f     ratio %s (target <= 2 a second)\n' \
+    "$wake_playing" "$wake_mpg" "$(ratio "$wake_playing" "$wake_mpg")"
+printf '    involuntary switches beside them: velmyr %.2f, mpg123 %.2f a second\n' "$preempt_playing" "$preempt_mpg"
+printf 'wake-ups a second, paused:     velmyr %7.2f (target <= 0.2)   idle: %.2f (target 0)\n' \
+    "$wake_paused" "$wake_idle"
+echo "    (voluntary context switches of all threads, /proc/PID/task/*/status)"

@@ -13,7 +13,7 @@ namespace {
 constexpr long kSlicesPerSecond = 4;
 // The most it hands the output in one write. The output asks for large
 // refills, and each write wakes the output's own thread: one write a refill.
-constexpr long kBatchSeconds = 2;
+constexpr long kBatchSeconds = 4;
 }  // namespace
 
 void OutputHandover::closing() {
@@ -195,6 +195,9 @@ void Device::playUntilClosed() {
     bool outputRunning = true;
     // drain() was called and nothing was written, dropped or paused since.
     bool draining = false;
+    // The last call to the output was a write, whose frames noteHeard() has
+    // already seen.
+    bool justWrote = false;
     for (;;) {
         Mode mode;
         bool muted, dropNow;
@@ -219,10 +222,12 @@ void Device::playUntilClosed() {
         }
         if (mode != Mode::Playing) {
             if (outputRunning && mode != Mode::Ended) {
+                // Noted first, so that once the output has halted the
+                // position already holds still.
+                noteHeard(false);
                 takeBack(sink_->pause(), mode);
                 outputRunning = false;
                 draining = false;
-                noteHeard(false);
             }
             continue;
         }
@@ -234,7 +239,9 @@ void Device::playUntilClosed() {
         const AudioSink::Room room = sink_->room(AudioSink::Clock::now());
         switch (room.state) {
         case AudioSink::Room::State::Full:
-            noteHeard(true);
+            if (!justWrote)
+                noteHeard(true);
+            justWrote = false;
             waitForRoom(room.retryAt);
             continue;
         case AudioSink::Room::State::Drained:
@@ -250,12 +257,15 @@ void Device::playUntilClosed() {
             draining = true;
             continue;
         }
+        // Noted before the write: right after it the output is busy with it.
+        noteHeard(true);
         if (sink_->write(batch_.data(), frames) == AudioSink::Written::Failed) {
             end();
             continue;
         }
         decodedFrames_ += static_cast<std::int64_t>(frames);
         draining = false;
+        justWrote = true;
     }
 }
 

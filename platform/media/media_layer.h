@@ -14,7 +14,8 @@
 // and wakes its playback thread. Each device's playback thread alone calls
 // its decoder and its output: it opens the output, decodes as much as the
 // output has room for, and sleeps until the output wants more or a command
-// comes. The server connection's thread runs libpulse's callbacks, which only
+// comes. At the end of the data it drains the output; the file has ended
+// once the output has played all of it, and until then it is playing. The server connection's thread runs libpulse's callbacks, which only
 // record the server's answers and wake playback threads.
 //
 // Locks, in the order they may be taken: the registry's, then a device's,

@@ -17,8 +17,10 @@ namespace {
 // The server keeps this much queued and asks for more once the refill has
 // been played: each refill wakes the playback thread and the connection's
 // thread, so a long refill is what keeps playback from waking the machine.
-constexpr long kQueueMilliseconds = 4000;
-constexpr long kRefillMilliseconds = 2000;
+constexpr long kQueueMilliseconds = 8000;
+constexpr long kRefillMilliseconds = 4000;
+// A request for less than this is left for the next refill.
+constexpr long kLeftoverMilliseconds = 250;
 // Playback starts, and starts again after a flush, once this much is queued.
 // The first write after either is no longer, so the first sound waits only
 // for this much decoding.
@@ -153,6 +155,7 @@ public:
     ~PulseSink() override;
     bool open(long rate, int channels, PlaybackThread& thread) override;
     Room room(Clock::time_point now) override;
+    Room roomLocked(Clock::time_point now);
     Written write(const std::int16_t* samples, std::size_t frames) override;
     void drain() override;
     std::int64_t unheard(Clock::time_point now) override;
@@ -179,6 +182,10 @@ private:
     // The state the server last gave the stream; written by the connection's
     // thread, read by the playback thread's waits.
     std::atomic<int> state_{0};
+    // The last write took all the server asked for, and the server has said
+    // nothing of the stream since: room() is Full until it does. Cleared by
+    // every callback and every command.
+    std::atomic<bool> awaitingRequest_{false};
     // The rest under the connection's lock.
     std::int64_t sinceRestart_ = 0;  // frames written since open or the last drop
     // Unheard at the last timing the server gave, plus what was written since:
@@ -248,7 +255,15 @@ bool PulseSink::open(long rate, int channels, PlaybackThread& thread) {
 }
 
 AudioSink::Room PulseSink::room(Clock::time_point now) {
+    // Right after a write the connection's thread is busy sending it: asking
+    // the stream would only wait for its lock.
+    if (awaitingRequest_)
+        return Room::full(Clock::time_point::max());
     Lock lock(Connection::instance().loop());
+    return roomLocked(now);
+}
+
+AudioSink::Room PulseSink::roomLocked(Clock::time_point now) {
     if (!readyLocked())
         return Room::failed();
     if (draining_) {
@@ -263,6 +278,10 @@ AudioSink::Room PulseSink::room(Clock::time_point now) {
     const std::int64_t start = rate_ * kStartMilliseconds / 1000;
     if (sinceRestart_ < start)
         frames = std::min(frames, start - sinceRestart_);
+    // What a refill leaves over waits for the next one: each write wakes the
+    // connection's thread.
+    else if (frames < rate_ * kLeftoverMilliseconds / 1000)
+        frames = 0;
     if (frames <= 0)
         return Room::full(Clock::time_point::max());
     return Room::open(static_cast<std::size_t>(frames));
@@ -276,12 +295,15 @@ AudioSink::Written PulseSink::write(const std::int16_t* samples, std::size_t fra
         return Written::Failed;
     sinceRestart_ += static_cast<std::int64_t>(frames);
     lastUnheard_ += static_cast<std::int64_t>(frames);
+    const Room left = roomLocked(Clock::now());
+    awaitingRequest_ = left.state == Room::State::Full && left.retryAt == Clock::time_point::max();
     return Written::All;
 }
 
 void PulseSink::drain() {
     Lock lock(Connection::instance().loop());
     stopDrainLocked();
+    awaitingRequest_ = false;
     if (!readyLocked())
         return;
     draining_ = true;
@@ -317,6 +339,7 @@ std::int64_t PulseSink::unheard(Clock::time_point) {
 std::int64_t PulseSink::drop() {
     Lock lock(Connection::instance().loop());
     stopDrainLocked();
+    awaitingRequest_ = false;
     std::int64_t discarded = 0;
     if (readyLocked()) {
         // The flush takes the stream's queue, and the server takes back from
@@ -333,6 +356,7 @@ std::int64_t PulseSink::drop() {
 std::int64_t PulseSink::pause() {
     Lock lock(Connection::instance().loop());
     stopDrainLocked();
+    awaitingRequest_ = false;
     if (readyLocked()) {
         // What is unheard now stays so while the stream is corked, also
         // before the server's timing after the cork comes.
@@ -345,6 +369,7 @@ std::int64_t PulseSink::pause() {
 
 void PulseSink::resume() {
     Lock lock(Connection::instance().loop());
+    awaitingRequest_ = false;
     if (readyLocked()) {
         forget(pa_stream_cork(stream_, 0, nullptr, nullptr));
         refreshTimingLocked();
@@ -400,11 +425,14 @@ void PulseSink::stopDrainLocked() {
 void PulseSink::onState(pa_stream* stream, void* self) {
     auto* sink = static_cast<PulseSink*>(self);
     sink->state_ = pa_stream_get_state(stream);
+    sink->awaitingRequest_ = false;
     sink->thread_->wake();
 }
 
 void PulseSink::onRequest(pa_stream*, std::size_t, void* self) {
-    static_cast<PulseSink*>(self)->thread_->wake();
+    auto* sink = static_cast<PulseSink*>(self);
+    sink->awaitingRequest_ = false;
+    sink->thread_->wake();
 }
 
 void PulseSink::onTimingChange(pa_stream* stream, void*) {
