@@ -157,6 +157,16 @@ TEST_F(StartAndEnd, EveryWayOfClosingUnloads) {
     }
 }
 
+TEST_F(StartAndEnd, ASignalWhileTheWindowIsBuiltEndsItThroughTheUnloadOnceItExists) {
+    catchTerminationSignals();  // as the program does, before the window
+    ::raise(SIGTERM);
+    Start w(iniWithPath(restored.path()).constData());
+    EXPECT_EQ(w.endCalls, 0);
+    onTerminationSignal(w.window.get(), [&w] { w->unload(); });
+    QTRY_COMPARE_WITH_TIMEOUT(w.endCalls, 1, 10000);
+    EXPECT_EQ(w.settings(), QString(iniWithPath(restored.path()))) << "the load ran before the unload";
+}
+
 TEST_F(StartAndEnd, TheEndOfTheEventLoopUnloads) {
     Start w(nullptr);
     w->show();
