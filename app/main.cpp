@@ -18,12 +18,14 @@ namespace {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // However the program is asked to end, the window unloads first, also when
+    // asked while it is still being built and loaded.
+    catchTerminationSignals();
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(VELMYR_VERSION_STRING));
     frmVELMYR::Options options;
     options.endProgram = endTheProgram;
     frmVELMYR window(options);
-    // However the program is asked to end, the window unloads first.
     onTerminationSignal(&window, [&window] { window.unload(); });
     window.show();
     return app.exec();

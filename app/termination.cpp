@@ -33,7 +33,8 @@ signals:
 
 private:
     TerminationRequests() : QObject(QCoreApplication::instance()) {
-        if (::pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+        catchTerminationSignals();
+        if (wakePipe[0] < 0) return;
         auto* notifier = new QSocketNotifier(wakePipe[0], QSocketNotifier::Read, this);
         connect(notifier, &QSocketNotifier::activated, this, [this] {
             char drained[64];
@@ -41,15 +42,22 @@ private:
             }
             emit requested();
         });
+    }
+};
+
+}  // namespace
+
+void catchTerminationSignals() {
+    [[maybe_unused]] static const bool caught = [] {
+        if (::pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
         struct sigaction action = {};
         action.sa_handler = onSignal;
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESTART;
         for (const int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
-    }
-};
-
-}  // namespace
+        return true;
+    }();
+}
 
 void onTerminationSignal(QObject* context, std::function<void()> end) {
     QObject::connect(&TerminationRequests::instance(), &TerminationRequests::requested, context,

@@ -89,9 +89,9 @@ public:
     void Label2_Click();
     void Label3_Click();
 
-    // The settings file: the program's folder followed by "/velmyr.ini". Where
-    // the user cannot write there (an installed copy), the profile calls keep
-    // it in the user's configuration folder instead.
+    // The settings file: the program's folder followed by "/velmyr.ini". For
+    // an installed copy, or where the user cannot write there, the profile
+    // calls keep it in the user's configuration folder instead.
     QString SettingsFile() const;
 
 private:

@@ -2,20 +2,48 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include "ini_text.h"
 #include "settings_file.h"
+
+namespace {
+
+// Where the settings of `file` are kept, decided at the first call for it and
+// kept for the run: a folder that turns read-only or writable while the
+// program runs must not send the write at the end to another file than the
+// one read at start.
+std::string keptForThisRun(const std::string& file) {
+    static std::mutex lock;
+    static std::map<std::string, std::string> decided;
+    const std::lock_guard guard(lock);
+    auto [entry, isNew] = decided.try_emplace(file);
+    if (isNew) entry->second = profile::fileKeptFor(file);
+    return entry->second;
+}
+
+std::optional<std::string> storedValue(const std::string& file, const char* section, const char* key) {
+    const profile::LoadedFile loaded = profile::loadSettingsFile(file);
+    if (loaded.state != profile::LoadState::Loaded) return std::nullopt;
+    return profile::findValue(loaded.text, section, key);
+}
+
+}  // namespace
 
 unsigned long GetPrivateProfileStringA(const char* section, const char* key, const char* defaultValue,
                                        char* buffer, unsigned long size, const char* file) {
     if (!buffer || size == 0) return 0;
     std::string result = defaultValue ? defaultValue : "";
     if (section && key && file) {
-        const profile::LoadedFile loaded = profile::loadSettingsFile(profile::fileKeptFor(file));
-        if (loaded.state == profile::LoadState::Loaded) {
-            if (auto value = profile::findValue(loaded.text, section, key)) result = *value;
-        }
+        const std::string kept = keptForThisRun(file);
+        std::optional<std::string> value = storedValue(kept, section, key);
+        // Until the user's own file holds the key, the file beside the program
+        // (a read-only or installed copy's) still gives it.
+        if (!value && kept != file) value = storedValue(file, section, key);
+        if (value) result = *value;
     }
     const size_t count = std::min<size_t>(result.size(), size - 1);
     std::memcpy(buffer, result.data(), count);
@@ -26,7 +54,8 @@ unsigned long GetPrivateProfileStringA(const char* section, const char* key, con
 bool WritePrivateProfileStringA(const char* section, const char* key, const char* value, const char* file) {
     if (!section || !key || !value || !file || !*file) return false;
     if (!profile::isStorable(section, key, value)) return false;
-    const std::string kept = profile::fileKeptFor(file);
+    const std::string kept = keptForThisRun(file);
+    if (kept.empty()) return false;
     // The user's configuration folder may not exist yet.
     if (kept != file && !profile::makeFolderFor(kept)) return false;
     const std::optional<std::string> target = profile::resolveLinks(kept);

@@ -1,9 +1,11 @@
 // Profile-file (INI) access shaped like the platform's calls.
 #pragma once
 
-// Both calls keep a file that lies where the user cannot write (an installed
-// program's folder) in the user's configuration folder instead, as
-// profile::fileKeptFor says.
+// Both calls keep a file that lies where the user cannot write, or beside an
+// installed copy, in the user's configuration folder instead, as
+// profile::fileKeptFor says, decided at the first call for a file and kept for
+// the run. There a read that finds no value for the key takes it from the file
+// itself, which is never written.
 
 // Copies the value of key in section of file into buffer (at most size - 1
 // characters, NUL-terminated) and returns the count copied. A missing file,

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -138,23 +139,43 @@ std::string userConfigFolder() {
     return home && home[0] == '/' ? std::string(home) + "/.config" : std::string();
 }
 
+// A folder of the installed system: it holds static files only, whoever runs
+// the program, and removing the package would leave a file there behind.
+bool isInstalledFolder(const std::string& folder) {
+    const std::string normal = std::filesystem::path(folder).lexically_normal().string();
+    for (const std::string root : {"/usr", "/opt"}) {
+        if (normal == root || normal.starts_with(root + "/")) return true;
+    }
+    return false;
+}
+
+bool mayWriteIn(const std::string& folder) {
+    struct stat info {};
+    return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+std::string userFileFor(const std::string& path) {
+    const std::string config = userConfigFolder();
+    if (config.empty()) return {};
+    const std::string name = path.substr(path.rfind('/') + 1);
+    return config + "/" + name.substr(0, name.rfind('.')) + "/" + name;
+}
+
 }  // namespace
 
 std::string fileKeptFor(const std::string& path) {
     const std::optional<std::string> target = resolveLinks(path);
+    if (isInstalledFolder(folderOf(path)) || (target && isInstalledFolder(folderOf(*target))))
+        return userFileFor(path);
     if (!target) return path;
     // A file the user made read-only, or one that is no settings file, stays
     // where it is, and a write to it is refused.
     struct stat info {};
     if (::lstat(target->c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return path;
-    const std::string folder = folderOf(*target);
-    if (::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
-        ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0)
-        return path;
-    const std::string config = userConfigFolder();
-    if (config.empty()) return path;
-    const std::string name = path.substr(path.rfind('/') + 1);
-    return config + "/" + name.substr(0, name.rfind('.')) + "/" + name;
+    if (mayWriteIn(folderOf(*target))) return path;
+    const std::string inUserFolder = userFileFor(path);
+    return inUserFolder.empty() ? path : inUserFolder;
 }
 
 bool makeFolderFor(const std::string& path) {

@@ -35,14 +35,15 @@ std::optional<std::string> resolveLinks(const std::string& path);
 // not write to, and to write more than kMaxSettingsFileSize.
 bool replaceFileAtomically(const std::string& path, const std::string& text);
 
-// The file that stands for `path`: path itself, unless it lies in a folder
-// the user cannot write (an installed program's folder, a folder that is
-// gone) and is missing or a regular file; then the file of the same name in
-// the user's configuration folder, in a folder named after the file
+// The file that stands for `path` in reads and writes: path itself, unless it
+// lies in a folder the user cannot write (a folder that is read-only or gone)
+// and is missing or a regular file, or in a folder under /usr or /opt (an
+// installed copy), whoever the user; then the file of the same name in the
+// user's configuration folder, in a folder named after the file
 // ($XDG_CONFIG_HOME/velmyr/velmyr.ini for .../velmyr.ini; $HOME/.config when
-// XDG_CONFIG_HOME is unset or not absolute). It depends on path's folder,
-// which a program does not change while it runs, so a read at start and a
-// write at the end agree.
+// XDG_CONFIG_HOME is unset or not absolute). Empty for an installed copy's
+// file when the user has no configuration folder. Decided anew at each call:
+// a folder's permissions may change while a program runs.
 std::string fileKeptFor(const std::string& path);
 
 // Creates the folder that holds path and any missing above it, new ones

@@ -24,15 +24,16 @@ package_of_build() {
 }
 
 # apt-get installs the package with what it depends on, the installed player
-# shows its icons and plays a file; the package is removed again afterwards
-# unless it was installed before.
+# shows its icons, plays a file, and, run by root, keeps the folder in root's
+# configuration folder, not beside itself in /usr/bin; the package is removed
+# again afterwards unless it was installed before.
 e2e_test installed_package
 test_installed_package() {
     needs_root "installing the package" || return 0
-    local deb had_package=0 had_settings=0
+    local deb had_package=0 beside_before beside_after
     deb=$(package_of_build) || { fail "cpack did not make the package (see $test_dir/cpack.log)"; return 1; }
     dpkg-query -W -f='${Status}' velmyr 2>/dev/null | grep -q "ok installed" && had_package=1
-    [ -e /usr/bin/velmyr.ini ] && had_settings=1
+    beside_before=$(sha256sum /usr/bin/velmyr.ini 2>/dev/null)
     e2e_log "installing ${deb##*/} with apt-get"
     if DEBIAN_FRONTEND=noninteractive apt-get install -y -q -o DPkg::Lock::Timeout=120 "$deb" \
         >"$test_dir/apt.log" 2>&1; then
@@ -41,8 +42,10 @@ test_installed_package() {
         fail "apt-get install ${deb##*/} failed: $(tail -n 3 "$test_dir/apt.log" | tr '\n' '|')"
     fi
     stop_player
-    # Root may write beside /usr/bin/velmyr, so the settings file went there.
-    [ $had_settings = 1 ] || rm -f /usr/bin/velmyr.ini
+    # An installed copy keeps its settings in the user's folder, root's too.
+    beside_after=$(sha256sum /usr/bin/velmyr.ini 2>/dev/null)
+    [ "$beside_after" = "$beside_before" ] || fail "the installed player wrote /usr/bin/velmyr.ini"
+    rm -f "$XDG_CONFIG_HOME/velmyr/velmyr.ini"
     if [ $had_package = 0 ]; then
         DEBIAN_FRONTEND=noninteractive apt-get remove -y -q -o DPkg::Lock::Timeout=120 velmyr \
             >>"$test_dir/apt.log" 2>&1 || fail "apt-get remove velmyr failed"
@@ -64,6 +67,9 @@ installed_package_plays() {
     click_control Label3
     wait_player_exit 15 || { fail "the installed player did not end after a click on \"  X\""; return 1; }
     [ "$player_status" = 0 ] || fail "the installed player ended with status $player_status"
+    local settings=$XDG_CONFIG_HOME/velmyr/velmyr.ini
+    grep -Eqx "path *= *$music" "$settings" 2>/dev/null ||
+        fail "$settings does not hold path=$music: $(tr '\n' '|' 2>/dev/null <"$settings")"
 }
 
 # A copy installed where the user cannot write (cmake --install to a prefix

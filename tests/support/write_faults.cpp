@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdarg>
+#include <mutex>
+#include <string>
 
 namespace velmyr_test {
 
@@ -14,10 +16,23 @@ constexpr int kNone = -1;
 std::atomic<int> failing{kNone};
 
 bool fails(WriteStep step) { return failing == static_cast<int>(step); }
+
+std::mutex deniedLock;
+std::optional<std::string> denied;
+
+bool writeAccessDenied(const char* path) {
+    const std::lock_guard guard(deniedLock);
+    return denied && path && *denied == path;
+}
 }  // namespace
 
 void failWriteStep(std::optional<WriteStep> step) {
     failing = step ? static_cast<int>(*step) : kNone;
+}
+
+void denyWriteAccessTo(std::optional<std::string> folder) {
+    const std::lock_guard guard(deniedLock);
+    denied = std::move(folder);
 }
 
 }  // namespace velmyr_test
@@ -30,6 +45,7 @@ int __real_open(const char* path, int flags, ...);
 ssize_t __real_write(int fd, const void* data, size_t size);
 int __real_fsync(int fd);
 int __real_rename(const char* from, const char* to);
+int __real_faccessat(int dirFd, const char* path, int mode, int flags);
 
 int __wrap_open(const char* path, int flags, ...) {
     mode_t mode = 0;
@@ -68,6 +84,14 @@ int __wrap_rename(const char* from, const char* to) {
         return -1;
     }
     return __real_rename(from, to);
+}
+
+int __wrap_faccessat(int dirFd, const char* path, int mode, int flags) {
+    if ((mode & W_OK) && velmyr_test::writeAccessDenied(path)) {
+        errno = EACCES;
+        return -1;
+    }
+    return __real_faccessat(dirFd, path, mode, flags);
 }
 
 }  // extern "C"

@@ -1,9 +1,11 @@
+#include <QScopeGuard>
 #include <QTextStream>
 #include <QTimer>
 #include <csignal>
 #include <gtest/gtest.h>
 
 #include "app/termination.h"
+#include "tests/support/write_faults.h"
 #include "window_harness.h"
 
 using namespace velmyr_test;
@@ -89,29 +91,43 @@ TEST_F(StartAndEnd, TheSettingsFileLiesInTheProgramFolderJoinedAsText) {
     EXPECT_EQ(w.SettingsFile(), "/opt/velmyr//velmyr.ini");
 }
 
-TEST_F(StartAndEnd, WhereTheProgramFolderCannotBeWrittenTheUsersConfigFolderKeepsTheFolder) {
-    QTemporaryDir config;
+TEST_F(StartAndEnd, AReadOnlyProgramFoldersFileIsRestoredAndTheUsersConfigFolderKeepsTheFolder) {
+    QTemporaryDir config, readOnly;
     const QByteArray previousConfig = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    // Read-only, as a folder on read-only media is even for root.
+    velmyr_test::denyWriteAccessTo(readOnly.path().toStdString());
+    const auto restore = qScopeGuard([&] {
+        velmyr_test::denyWriteAccessTo(std::nullopt);
+        if (previousConfig.isNull())
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", previousConfig);
+    });
+    const QString beside = readOnly.path() + "/velmyr.ini";
+    QFile ini(beside);
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write(iniWithPath(restored.path()));
+    ini.close();
+    const QString later = startFolder.path() + "/later";
+    ASSERT_TRUE(QDir().mkdir(later));
     frmVELMYR::Options options;
-    options.programFolder = startFolder.path() + "/not-a-folder";  // no write can land there, even for root
+    options.programFolder = readOnly.path();
     options.endProgram = [] {};
     {
         frmVELMYR first(options);
-        first.Dir1->setPath(restored.path());
+        EXPECT_EQ(first.Dir1->Path(), restored.path());
+        EXPECT_EQ(first.Label10->text(), "(12) MP3 files in this directory");
+        first.Dir1->setPath(later);
         first.close();
     }
     frmVELMYR second(options);
-    if (previousConfig.isNull())
-        qunsetenv("XDG_CONFIG_HOME");
-    else
-        qputenv("XDG_CONFIG_HOME", previousConfig);
-    EXPECT_EQ(second.Dir1->Path(), restored.path());
-    EXPECT_EQ(second.Label10->text(), "(12) MP3 files in this directory");
-    QFile ini(config.path() + "/velmyr/velmyr.ini");
+    EXPECT_EQ(second.Dir1->Path(), later);
+    QFile users(config.path() + "/velmyr/velmyr.ini");
+    ASSERT_TRUE(users.open(QIODevice::ReadOnly));
+    EXPECT_EQ(users.readAll(), iniWithPath(later));
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
-    EXPECT_EQ(ini.readAll(), iniWithPath(restored.path()));
-    EXPECT_FALSE(QFile::exists(options.programFolder + "/velmyr.ini"));
+    EXPECT_EQ(ini.readAll(), iniWithPath(restored.path())) << "the file beside the program is never written";
 }
 
 TEST_F(StartAndEnd, UnloadWritesTheFolderThenStopsThenEnds) {
@@ -155,6 +171,16 @@ TEST_F(StartAndEnd, EveryWayOfClosingUnloads) {
         QTRY_COMPARE_WITH_TIMEOUT(w.endCalls, 1, 10000);
         EXPECT_FALSE(w.settings().isEmpty()) << "signal " << signal;
     }
+}
+
+TEST_F(StartAndEnd, ASignalWhileTheWindowIsBuiltEndsItThroughTheUnloadOnceItExists) {
+    catchTerminationSignals();  // as the program does, before the window
+    ::raise(SIGTERM);
+    Start w(iniWithPath(restored.path()).constData());
+    EXPECT_EQ(w.endCalls, 0);
+    onTerminationSignal(w.window.get(), [&w] { w->unload(); });
+    QTRY_COMPARE_WITH_TIMEOUT(w.endCalls, 1, 10000);
+    EXPECT_EQ(w.settings(), QString(iniWithPath(restored.path()))) << "the load ran before the unload";
 }
 
 TEST_F(StartAndEnd, TheEndOfTheEventLoopUnloads) {

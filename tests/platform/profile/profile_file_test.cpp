@@ -30,6 +30,7 @@ protected:
     }
     void TearDown() override {
         velmyr_test::failWriteStep(std::nullopt);
+        velmyr_test::denyWriteAccessTo(std::nullopt);
         ::chmod(dir_.c_str(), 0700);
         fs::remove_all(dir_);
     }
@@ -138,6 +139,26 @@ TEST_F(SettingsFileTest, AFileInAFolderNoWriteCanReachIsKeptInTheUsersConfigFold
     EXPECT_EQ(profile::fileKeptFor(ini_), inConfig) << "an installed program's folder";
     ::chmod(dir_.c_str(), 0700);
     EXPECT_EQ(get(ini_), "[velmyr]\npath=/old\n");
+}
+
+TEST_F(SettingsFileTest, BesideAReadOnlyOrInstalledCopyTheUsersFileIsWrittenAndTheCopysOwnStillRead) {
+    ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+    const std::string inConfig = (dir_ / "config/velmyr/velmyr.ini").string();
+    for (const char* installed : {"/usr/bin/velmyr.ini", "/opt/velmyr.ini", "/opt/velmyr//velmyr.ini"})
+        EXPECT_EQ(profile::fileKeptFor(installed), inConfig) << installed << ", whoever runs it";
+
+    put(ini_, "[velmyr]\npath=/old\n");
+    velmyr_test::denyWriteAccessTo(dir_.string());
+    EXPECT_EQ(read(ini_), "/old") << "the user's file does not exist yet";
+    // The folder turns writable while the program runs: the run keeps the file it read.
+    velmyr_test::denyWriteAccessTo(std::nullopt);
+    WriteSetting("velmyr", "path", "/new", ini_);
+    EXPECT_EQ(get(inConfig), "[velmyr]\npath=/new\n");
+    EXPECT_EQ(get(ini_), "[velmyr]\npath=/old\n");
+    EXPECT_EQ(read(ini_), "/new");
+
+    put(inConfig, "[velmyr]\nother=/x\n");
+    EXPECT_EQ(read(ini_), "/old") << "the user's file has no value for the key";
 }
 
 TEST_F(SettingsFileTest, FailureAtAnyStepOfTheReplacementKeepsTheOldFileWhole) {
