@@ -242,9 +242,15 @@ void Device::playUntilClosed() {
         }
         // The end of the file, or an output that failed: the device stays open.
         noteHeard(true);
-        std::lock_guard lock(mutex_);
-        if (mode_ == Mode::Playing)
+        {
+            std::lock_guard lock(mutex_);
+            if (mode_ != Mode::Playing)
+                continue;
             mode_ = Mode::Ended;
+        }
+        // Ended by itself: the desktop's player controls are told (nothing else
+        // learns it). Outside the device's lock, which comes after the registry's.
+        reportEndedByItself(*this);
     }
 }
 
