@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(VELMYR_VERSION_STRING));
     frmVELMYR::Options options;
     options.endProgram = endTheProgram;
+    options.desktopControls = true;
     frmVELMYR window(options);
     // However the program is asked to end, the window unloads first.
     onTerminationSignal(&window, [&window] { window.unload(); });
