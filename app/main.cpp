@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(VELMYR_VERSION_STRING));
     frmVELMYR::Options options;
     options.endProgram = endTheProgram;
+    options.desktopControls = true;
     frmVELMYR window(options);
     onTerminationSignal(&window, [&window] { window.unload(); });
     window.show();

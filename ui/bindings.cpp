@@ -1,6 +1,7 @@
 // The one place where the events of the window and its controls meet their
 // handlers. An event that is not listed here is not handled.
 #include "frmVELMYR.h"
+#include "platform/desktop/MediaControls.h"
 
 void frmVELMYR::bindEvents() {
     using F = frmVELMYR;
@@ -33,5 +34,36 @@ void frmVELMYR::bindEvents() {
     connect(Label8,  &EventLabel::MouseMove,     this, &F::Label8_MouseMove);
     connect(Label9,  &EventLabel::MouseMove,     this, &F::Label9_MouseMove);
     connect(Label10, &EventLabel::MouseMove,     this, &F::Label10_MouseMove);
+    // clang-format on
+    if (Desktop) bindDesktopControls();
+}
+
+// The desktop's requests reach the handlers of the labels that do the same.
+// Its view of what plays is read again after every handler that may change it,
+// so those come after the handlers above; it goes on the bus once the window
+// is first painted.
+void frmVELMYR::bindDesktopControls() {
+    using F = frmVELMYR;
+    using controls::EventLabel, controls::FileListBox, controls::FormWindow, desktop::MediaControls;
+    MediaControls* const D = Desktop;
+    // clang-format off
+    //       control  event                          handler
+    connect(D,       &MediaControls::PauseOrResume, this, &F::Label6_Click);
+    connect(D,       &MediaControls::PlaySelected,  this, &F::Label5_Click);
+    connect(D,       &MediaControls::Stop,          this, &F::Label7_Click);
+    connect(D,       &MediaControls::Next,          this, &F::Label8_Click);
+    connect(D,       &MediaControls::Previous,      this, &F::Label9_Click);
+    connect(D,       &MediaControls::Raise,         this, &F::showNormal);
+    connect(D,       &MediaControls::Raise,         this, &F::raise);
+    connect(D,       &MediaControls::Raise,         this, &F::activateWindow);
+    connect(D,       &MediaControls::Quit,          this, &F::Label3_Click);
+
+    connect(File1,   &FileListBox::DblClick,        D, &MediaControls::fileMayHaveStarted);
+    connect(Label5,  &EventLabel::Click,            D, &MediaControls::fileMayHaveStarted);
+    connect(Label8,  &EventLabel::Click,            D, &MediaControls::fileMayHaveStarted);
+    connect(Label9,  &EventLabel::Click,            D, &MediaControls::fileMayHaveStarted);
+    connect(Label6,  &EventLabel::Click,            D, &MediaControls::playbackMayHaveChanged);
+    connect(Label7,  &EventLabel::Click,            D, &MediaControls::playbackMayHaveChanged);
+    connect(this,    &FormWindow::Paint,            D, &MediaControls::publish);
     // clang-format on
 }

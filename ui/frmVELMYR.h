@@ -15,6 +15,10 @@
 #include "platform/controls/FormWindow.h"
 #include "platform/controls/LineShape.h"
 
+namespace desktop {
+class MediaControls;
+}
+
 class frmVELMYR : public controls::FormWindow {
     Q_OBJECT
 public:
@@ -24,6 +28,9 @@ public:
         // Ends the program once the window has unloaded (app/ gives the real
         // end); empty: the event loop ends.
         std::function<void()> endProgram;
+        // Answer the desktop's media keys and player controls on the session
+        // bus (the program does; tests of the window need not).
+        bool desktopControls = false;
     };
 
     frmVELMYR();
@@ -45,6 +52,8 @@ public:
     controls::EventLabel* Label3;  // close: "  X"
     controls::EventLabel* Label2;  // minimize: "  _"
     controls::EventLabel* Label1;  // the title, by which the window is dragged
+    // The media keys and the desktop's player controls; null unless asked for.
+    desktop::MediaControls* Desktop = nullptr;
 
     // Text colours of the hover labels.
     static const QColor RestColor;
@@ -98,6 +107,7 @@ private:
     void createControls();
     void applyLayout();
     void bindEvents();
+    void bindDesktopControls();
 
     // The steps that the double-click on the file list and the play label share.
     void PlaySelectedFile();

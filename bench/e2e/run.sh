@@ -219,3 +219,28 @@ printf '    involuntary switches beside them: velmyr %.2f, mpg123 %.2f a second\
 printf 'wake-ups a second, paused:     velmyr %7.2f (target <= 0.2)   idle: %.2f (target 0)\n' \
     "$wake_paused" "$wake_idle"
 echo "    (voluntary context switches of all threads, /proc/PID/task/*/status)"
+
+# ---- with a session bus: the player goes on it (MPRIS) after its first frame
+start_session_bus || exit 1
+: >"$test_dir/bus_start_velmyr" >"$test_dir/bus_start_bare"
+for i in $(seq "$rounds"); do
+    for who in velmyr bare; do
+        if [ $who = velmyr ]; then cmd=("$app_dir/velmyr"); else cmd=("$tools/e2e_bare_window"); fi
+        out=$(cd "$work" && DBUS_SESSION_BUS_ADDRESS=$session_bus timeout 30 "$tools/e2e_mapwatch" "${cmd[@]}") ||
+            { echo "bench: no window from ${cmd[*]}" >&2; exit 1; }
+        field shown_ms <<<"$out" >>"$test_dir/bus_start_$who"
+        end_orphan "$(field pid <<<"$out")"
+        sleep 0.3
+    done
+done
+start_v=$(median <"$test_dir/bus_start_velmyr")
+start_b=$(median <"$test_dir/bus_start_bare")
+printf 'start with a session bus:     velmyr %7.1f ms   bare Qt window %7.1f ms   ratio %s (target <= 1.10)\n' \
+    "$start_v" "$start_b" "$(ratio "$start_v" "$start_b")"
+DBUS_SESSION_BUS_ADDRESS=$session_bus start_player --folder "$music" >/dev/null || exit 1
+mpris_shows 20 status Stopped || echo "bench: the player did not come on the session bus" >&2
+sleep 10
+rss_bus=$(rss_kb "$player_pid")
+stop_player
+printf 'resident memory idle, on the bus: velmyr %7.1f MB   without a bus %7.1f MB   difference %s MB\n' \
+    "$(mb "$rss_bus")" "$(mb "$rss_idle")" "$(awk -v a="$rss_bus" -v b="$rss_idle" 'BEGIN { printf "%.2f", (a - b) / 1024 }')"

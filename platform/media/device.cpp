@@ -298,9 +298,15 @@ bool Device::commandWaiting() const {
 // and the device stays open.
 void Device::end() {
     noteHeard(false);
-    std::lock_guard lock(mutex_);
-    if (mode_ == Mode::Playing)
+    {
+        std::lock_guard lock(mutex_);
+        if (mode_ != Mode::Playing)
+            return;
         mode_ = Mode::Ended;
+    }
+    // Ended by itself: the desktop's player controls are told (nothing else
+    // learns it). Outside the device's lock, which comes after the registry's.
+    reportEndedByItself(*this);
 }
 
 // What the output discarded is decoded again, so a stop loses nothing and a

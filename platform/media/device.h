@@ -134,4 +134,9 @@ private:
     std::thread thread_;
 };
 
+// Tells the end listener (media_layer.h), if any, that `device` has reached
+// the end of its file by itself. Takes the registry's lock: call it without
+// the device's.
+void reportEndedByItself(const Device& device);
+
 }  // namespace media

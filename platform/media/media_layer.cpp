@@ -27,6 +27,9 @@ struct Registry {
 
     std::mutex observerMutex;
     CommandObserver observer;
+
+    std::mutex endListenerMutex;  // never held with another lock
+    EndListener endListener;
 };
 
 // Never destroyed: playback threads may still be ending when static
@@ -150,6 +153,33 @@ void setCommandObserver(CommandObserver observer) {
     auto& r = registry();
     std::lock_guard lock(r.observerMutex);
     r.observer = std::move(observer);
+}
+
+void setEndListener(EndListener listener) {
+    auto& r = registry();
+    std::lock_guard lock(r.endListenerMutex);
+    r.endListener = std::move(listener);
+}
+
+void reportEndedByItself(const Device& device) {
+    auto& r = registry();
+    std::string alias;
+    {
+        std::lock_guard lock(r.mutex);
+        const auto found = std::find_if(r.devices.begin(), r.devices.end(), [&](const auto& entry) {
+            return entry.second.get() == &device;
+        });
+        if (found == r.devices.end())
+            return;  // closed meanwhile
+        alias = found->first;
+    }
+    EndListener listener;
+    {
+        std::lock_guard lock(r.endListenerMutex);
+        listener = r.endListener;
+    }
+    if (listener)
+        listener(alias);
 }
 
 void shutdown(std::chrono::milliseconds limit) {

@@ -53,6 +53,13 @@ SinkFactory defaultSinkFactory();
 using CommandObserver = std::function<void(const std::string& command)>;
 void setCommandObserver(CommandObserver observer);
 
+// Called with a device's alias when its file has played to its end while
+// playing (or its output failed), on that device's playback thread and with no
+// lock held: hop to another thread rather than work there. Not called for a
+// stop, pause or close. Empty: no listener.
+using EndListener = std::function<void(const std::string& alias)>;
+void setEndListener(EndListener listener);
+
 // Closes every device and waits at most `limit` for their playback threads to
 // release their outputs. For the end of the program.
 void shutdown(std::chrono::milliseconds limit);

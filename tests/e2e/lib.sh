@@ -533,3 +533,38 @@ e2e_main() {
     echo "$passed passed, $failed failed"
     [ $failed = 0 ]
 }
+
+# ---------------------------------------------------------------- the desktop's player controls
+
+# A D-Bus session bus for the player's MPRIS objects: PipeWire's where it runs,
+# else one started for the rest of the run. Sets session_bus. The player sees
+# it only where a test hands it over (the others keep the missing one).
+start_session_bus() {
+    session_bus=unix:path=$XDG_RUNTIME_DIR/bus
+    [ -S "$XDG_RUNTIME_DIR/bus" ] && return 0
+    dbus-daemon --session --address="$session_bus" --nofork --nopidfile >>"$work/dbus.log" 2>&1 &
+    started_pids+=($!)
+    wait_for 20 test -S "$XDG_RUNTIME_DIR/bus" || { fail "no D-Bus session bus (see $work/dbus.log)"; return 1; }
+}
+
+# playerctl against the player on the test's session bus.
+mpris() { DBUS_SESSION_BUS_ADDRESS=$session_bus timeout 20 playerctl --player=velmyr "$@" 2>>"$test_dir/playerctl.log"; }
+
+# A property of the player's object, as dbus-send prints it.
+#   mpris_property INTERFACE NAME
+mpris_property() {
+    DBUS_SESSION_BUS_ADDRESS=$session_bus timeout 20 dbus-send --session --print-reply \
+        --dest=org.mpris.MediaPlayer2.velmyr /org/mpris/MediaPlayer2 \
+        org.freedesktop.DBus.Properties.Get "string:$1" "string:$2" 2>>"$test_dir/playerctl.log"
+}
+
+# Calls a method of the player's root interface (playerctl has no Raise or Quit);
+# true when it was answered.
+mpris_root_call() {
+    DBUS_SESSION_BUS_ADDRESS=$session_bus timeout 20 dbus-send --session --print-reply \
+        --dest=org.mpris.MediaPlayer2.velmyr /org/mpris/MediaPlayer2 "org.mpris.MediaPlayer2.$1" \
+        >/dev/null 2>>"$test_dir/playerctl.log"
+}
+
+# Waits up to $1 seconds for playerctl's $2 to print $3.
+mpris_shows() { wait_for "$1" eval "[ \"\$(mpris $2)\" = \"$3\" ]"; }

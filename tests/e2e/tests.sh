@@ -7,7 +7,7 @@
 
 # What is heard, played again through PipeWire's PulseAudio service.
 pipewire_tests="play_by_double_click next_and_previous pause_and_resume mute_while_playing_on stop
-    end_of_file
+    end_of_file media_keys_transport
     sound_server_killed sound_server_terminated sound_server_stalled sound_server_stalled_many_plays"
 
 e2e_test layout
@@ -657,3 +657,105 @@ test_sound_server_stalled_many_plays() {
 }
 player_threads() { ls "/proc/$player_pid/task" | wc -l; }
 player_fds() { ls "/proc/$player_pid/fd" | wc -l; }
+
+# ---------------------------------------------------------------- the desktop's player controls
+# The media keys, the desktop's media widget and playerctl reach the player
+# over MPRIS 2 on the session bus; playerctl stands in for all of them.
+
+# Waits until the player started with the bus is on it, and checks what it
+# says of itself before anything plays.
+await_on_bus() {
+    mpris_shows 20 status Stopped || { fail "the player did not come on the session bus as velmyr within 20 s"; return 1; }
+}
+
+e2e_test media_keys_transport
+test_media_keys_transport() {
+    start_session_bus || return 1
+    local -x DBUS_SESSION_BUS_ADDRESS=$session_bus
+    start_player --folder "$music" || return 1
+    measure_captions || return 1
+    await_on_bus || return 1
+    # Every status the player announces, in order.
+    DBUS_SESSION_BUS_ADDRESS=$session_bus playerctl --player=velmyr --follow status >"$test_dir/statuses" 2>&1 &
+    local follower=$!
+    started_pids+=($follower)
+
+    click_at $first_file
+    mpris play-pause
+    await 1250 5
+    listen 0.6 play_pause_stopped
+    expect_tone 1250 "play-pause with nothing playing: the selected a1250.mp3"
+    mpris_shows 10 status Playing || fail "status after play-pause: $(mpris status), expected Playing"
+    mpris_shows 10 "metadata xesam:title" a1250.mp3 || fail "title while a1250.mp3 plays: $(mpris metadata xesam:title)"
+    mpris metadata xesam:url | grep -q "^file://.*/music/a1250.mp3$" || fail "url: $(mpris metadata xesam:url)"
+
+    mpris play-pause
+    await silence 3
+    listen 1.0 paused
+    expect_silence "after play-pause while playing"
+    until_seen 10 label_width_below Label6 "$pause_width" || fail "play-pause did not turn the pause caption to \"  play\""
+    mpris_shows 10 status Paused || fail "status after the pause: $(mpris status), expected Paused"
+    mpris play-pause
+    await 1250 5
+    listen 0.6 resumed
+    expect_tone 1250 "after play-pause while paused"
+    until_seen 10 label_width_is Label6 "$pause_width" || fail "play-pause did not turn the pause caption back"
+
+    mpris next
+    await 1600 5
+    listen 0.6 next
+    expect_tone 1600 "after next"
+    mpris_shows 10 "metadata xesam:title" b1600.mp3 || fail "title after next: $(mpris metadata xesam:title)"
+    mpris previous
+    await 1250 5
+    listen 0.6 previous
+    expect_tone 1250 "after previous"
+    mpris stop
+    await silence 3
+    listen 1.0 stopped
+    expect_silence "after stop"
+    mpris_shows 10 status Stopped || fail "status after stop: $(mpris status), expected Stopped"
+
+    # A file that ends by itself is announced as stopped.
+    mpris play
+    await 1250 5 || fail "play after stop: nothing heard"
+    mpris_shows 10 status Playing || fail "status after play: $(mpris status), expected Playing"
+    await silence 20 || fail "a1250.mp3 did not end within 20 s"
+    wait_for 10 eval '[ "$(tail -n1 "$test_dir/statuses")" = Stopped ]' ||
+        fail "the end of the file was not announced: $(tr '\n' ' ' <"$test_dir/statuses")"
+    e2e_log "statuses announced: $(tr '\n' ' ' <"$test_dir/statuses")"
+    end_process "$follower"
+    return 0
+}
+
+e2e_test media_keys_raise_quit
+test_media_keys_raise_quit() {
+    start_session_bus || return 1
+    local -x DBUS_SESSION_BUS_ADDRESS=$session_bus
+    start_player --cwd "$music" || return 1
+    await_on_bus || return 1
+    mpris_property org.mpris.MediaPlayer2 Identity | grep -q "\"$window_title\"" ||
+        fail "Identity is not the window's title: $(mpris_property org.mpris.MediaPlayer2 Identity | tr '\n' ' ')"
+    mpris_property org.mpris.MediaPlayer2 DesktopEntry | grep -q '"velmyr"' || fail "DesktopEntry is not velmyr"
+
+    # A second copy takes a name of its own.
+    mkdir -p "$test_dir/second"
+    cp "$velmyr_bin" "$test_dir/second/velmyr"
+    (cd "$work" && exec "$test_dir/second/velmyr") >>"$test_dir/second.log" 2>&1 &
+    local second=$!
+    wait_for 20 sh -c "DBUS_SESSION_BUS_ADDRESS=$session_bus playerctl --list-all | grep -qx velmyr.instance$second" ||
+        fail "a second copy is not on the bus as velmyr.instance$second: $(DBUS_SESSION_BUS_ADDRESS=$session_bus playerctl --list-all | tr '\n' ' ')"
+    end_process "$second"
+
+    double_click_at $steps_folder_row
+    click_at 5 8
+    wait_for 10 window_minimized || { fail "the window is not minimized after a click on \"  _\""; return 1; }
+    mpris_root_call Raise || fail "Raise was not answered"
+    wait_for 10 eval '! window_minimized' || fail "the window is still minimized after Raise"
+
+    mpris_root_call Quit || fail "Quit was not answered"
+    wait_player_exit 15 || { fail "the player did not end after quit"; return 1; }
+    [ "$player_status" = 0 ] || fail "the player ended with status $player_status"
+    grep -Eqx "path *= *$music/steps" "$app_dir/velmyr.ini" 2>/dev/null ||
+        fail "the settings file does not hold path=$music/steps: $(tr '\n' '|' <"$app_dir/velmyr.ini" 2>/dev/null)"
+}

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -237,6 +238,38 @@ TEST_F(Playback, TheObserverSeesEveryCommandInOrderAsSent) {
     send("close all");
     EXPECT_EQ(seen, (std::vector<std::string>{"play lirovan", openCommand(fixture("tone440.mp3")),
                                               "nonsense", "close all"}));
+}
+
+TEST_F(Playback, TheEndListenerHearsOnlyOfAFileThatEndsByItself) {
+    struct Heard {
+        std::mutex mutex;
+        std::vector<std::string> aliases;
+    };
+    const auto ends = std::make_shared<Heard>();
+    const auto endsHeard = [ends] {
+        std::lock_guard lock(ends->mutex);
+        return ends->aliases;
+    };
+    media::setEndListener([ends](const std::string& alias) {
+        std::lock_guard lock(ends->mutex);
+        ends->aliases.push_back(alias);
+    });
+    ASSERT_EQ(send(openCommand(fixture("tone440.mp3"), "Lirovan")), MCIERR_NONE);
+    ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
+    ASSERT_TRUE(heardAtLeast(kRate / 4));
+    send("pause lirovan");
+    ASSERT_TRUE(halted());
+    send("resume lirovan");
+    send("stop lirovan");
+    ASSERT_TRUE(halted());
+    EXPECT_TRUE(endsHeard().empty());
+
+    send("play lirovan");
+    ASSERT_TRUE(eventually([&] { return !endsHeard().empty(); }));
+    EXPECT_EQ(status("lirovan", "mode"), "stopped");
+    send("close lirovan");
+    EXPECT_EQ(endsHeard(), std::vector<std::string>{"lirovan"});
+    media::setEndListener({});
 }
 
 // Takes its time to close, like a driver draining its device.

@@ -1,0 +1,88 @@
+// The two MPRIS 2 interfaces of the player's object, as Qt D-Bus adaptors that
+// hand every call and property to MediaControls.
+#pragma once
+
+#include <QDBusAbstractAdaptor>
+#include <QDBusObjectPath>
+#include <QStringList>
+#include <QVariantMap>
+
+namespace desktop {
+
+class MediaControls;
+
+class MprisRoot : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2")
+    Q_PROPERTY(bool CanQuit READ yes)
+    Q_PROPERTY(bool CanRaise READ yes)
+    Q_PROPERTY(bool HasTrackList READ no)
+    Q_PROPERTY(QString Identity READ Identity)
+    Q_PROPERTY(QString DesktopEntry READ DesktopEntry)
+    Q_PROPERTY(QStringList SupportedUriSchemes READ SupportedUriSchemes)
+    Q_PROPERTY(QStringList SupportedMimeTypes READ SupportedMimeTypes)
+public:
+    explicit MprisRoot(MediaControls* controls);
+
+    bool yes() const { return true; }
+    bool no() const { return false; }
+    QString Identity() const;
+    QString DesktopEntry() const;
+    // The player opens files from its own lists only.
+    QStringList SupportedUriSchemes() const { return {}; }
+    QStringList SupportedMimeTypes() const { return {QStringLiteral("audio/mpeg")}; }
+
+public slots:
+    void Raise();
+    void Quit();
+
+private:
+    MediaControls* controls_;
+};
+
+class MprisPlayer : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
+    Q_PROPERTY(QString PlaybackStatus READ PlaybackStatus)
+    Q_PROPERTY(QVariantMap Metadata READ Metadata)
+    Q_PROPERTY(double Rate READ one)
+    Q_PROPERTY(double MinimumRate READ one)
+    Q_PROPERTY(double MaximumRate READ one)
+    Q_PROPERTY(double Volume READ one)
+    Q_PROPERTY(qlonglong Position READ Position)
+    Q_PROPERTY(bool CanGoNext READ yes)
+    Q_PROPERTY(bool CanGoPrevious READ yes)
+    Q_PROPERTY(bool CanPlay READ yes)
+    Q_PROPERTY(bool CanPause READ yes)
+    Q_PROPERTY(bool CanSeek READ no)
+    Q_PROPERTY(bool CanControl READ yes)
+public:
+    explicit MprisPlayer(MediaControls* controls);
+
+    QString PlaybackStatus() const;
+    QVariantMap Metadata() const;
+    qlonglong Position() const;
+    double one() const { return 1.0; }
+    bool yes() const { return true; }
+    bool no() const { return false; }
+
+public slots:
+    void PlayPause();
+    void Play();
+    void Pause();
+    void Stop();
+    void Next();
+    void Previous();
+    // The player cannot seek or open a location: accepted, nothing happens.
+    void Seek(qlonglong) {}
+    void SetPosition(const QDBusObjectPath&, qlonglong) {}
+    void OpenUri(const QString&) {}
+
+signals:
+    void Seeked(qlonglong Position);
+
+private:
+    MediaControls* controls_;
+};
+
+}  // namespace desktop
