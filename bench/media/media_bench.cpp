@@ -38,11 +38,11 @@
 #include <thread>
 #include <vector>
 
-#include "platform/media/audio_sink.h"
+#include "platform/media/output/audio_sink.h"
 #include "platform/media/mci.h"
 #include "platform/media/media_layer.h"
-#include "platform/media/forwarding_sink.h"
-#include "platform/media/silent_sink.h"
+#include "platform/media/output/forwarding_sink.h"
+#include "platform/media/output/silent_sink.h"
 
 extern char** environ;
 

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "audio_sink.h"
+#include "output/audio_sink.h"
 #include "decoder.h"
 
 namespace media {

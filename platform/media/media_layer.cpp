@@ -6,12 +6,13 @@
 #include <mutex>
 #include <vector>
 
-#include "audio_sink.h"
 #include "command.h"
 #include "decoder.h"
 #include "device.h"
 #include "file_lookup.h"
 #include "mci.h"
+#include "output/audio_sink.h"
+#include "output/fallback_sink.h"
 
 namespace media {
 
@@ -142,6 +143,8 @@ MCIERROR carryOut(const Command& c, char* buffer, unsigned length) {
 }
 
 }  // namespace
+
+SinkFactory defaultSinkFactory() { return makeFallbackSink; }
 
 void setSinkFactory(SinkFactory factory) {
     auto& r = registry();

@@ -21,7 +21,7 @@
 #include <unistd.h>
 
 #include "fuzz_support.h"
-#include "platform/media/audio_sink.h"
+#include "platform/media/output/audio_sink.h"
 #include "tests/support/sink_support.h"
 #include "platform/media/command.h"
 #include "platform/media/file_lookup.h"

@@ -7,8 +7,8 @@
 #include <optional>
 #include <thread>
 
-#include "platform/media/audio_sink.h"
-#include "platform/media/pace_clock.h"
+#include "platform/media/output/audio_sink.h"
+#include "platform/media/output/pace_clock.h"
 
 namespace velmyr_test {
 

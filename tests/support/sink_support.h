@@ -6,7 +6,7 @@
 #include <functional>
 #include <thread>
 
-#include "platform/media/audio_sink.h"
+#include "platform/media/output/audio_sink.h"
 
 namespace velmyr_test {
 

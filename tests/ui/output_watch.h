@@ -9,10 +9,10 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/media/audio_sink.h"
+#include "platform/media/output/audio_sink.h"
 #include "tests/support/capture_sink.h"
 #include "platform/media/mci.h"
-#include "platform/media/forwarding_sink.h"
+#include "platform/media/output/forwarding_sink.h"
 #include "platform/media/media_layer.h"
 
 namespace velmyr_test {

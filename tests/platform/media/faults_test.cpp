@@ -12,7 +12,7 @@
 #include <random>
 
 #include "media_test_support.h"
-#include "platform/media/audio_sink.h"
+#include "platform/media/output/audio_sink.h"
 #include "platform/media/shortpath.h"
 #include "process_usage.h"
 

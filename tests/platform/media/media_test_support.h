@@ -16,7 +16,7 @@
 
 #include "tests/support/capture_sink.h"
 #include "platform/media/mci.h"
-#include "platform/media/forwarding_sink.h"
+#include "platform/media/output/forwarding_sink.h"
 #include "platform/media/media_layer.h"
 #include "tests/support/sink_support.h"
 

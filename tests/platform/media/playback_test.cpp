@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "media_test_support.h"
-#include "platform/media/audio_sink.h"
+#include "platform/media/output/audio_sink.h"
 #include "platform/media/device.h"
 
 namespace {

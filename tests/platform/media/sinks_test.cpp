@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "media_test_support.h"
-#include "platform/media/pace_clock.h"
-#include "platform/media/pulse_sink.h"
-#include "platform/media/silent_sink.h"
+#include "platform/media/output/pace_clock.h"
+#include "platform/media/output/pulse_sink.h"
+#include "platform/media/output/silent_sink.h"
 
 extern char** environ;
 

@@ -1,7 +1,6 @@
-// The program's output: the sound server, else the sound card, else paced
-// silence.
+#include "fallback_sink.h"
+
 #include "forwarding_sink.h"
-#include "media_layer.h"
 #include "out123_sink.h"
 #include "pulse_sink.h"
 #include "silent_sink.h"
@@ -30,8 +29,6 @@ public:
 
 }  // namespace
 
-SinkFactory defaultSinkFactory() {
-    return [] { return std::make_unique<FallbackSink>(); };
-}
+std::unique_ptr<AudioSink> makeFallbackSink() { return std::make_unique<FallbackSink>(); }
 
 }  // namespace media
