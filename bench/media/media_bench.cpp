@@ -41,6 +41,7 @@
 #include "platform/media/output/audio_sink.h"
 #include "platform/media/mci.h"
 #include "platform/media/media_layer.h"
+#include "platform/media/test_hooks.h"
 #include "platform/media/output/forwarding_sink.h"
 #include "platform/media/output/silent_sink.h"
 

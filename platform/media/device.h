@@ -1,5 +1,40 @@
 // One open file under an alias: a decoder, an output and the playback thread
 // that joins them.
+//
+// How the media layer's threads and locks work (mci.h is its entry):
+//
+// Owners. A registry (media_layer.cpp), made at the first command and never
+// destroyed, owns the table of open devices by alias, the devices closed but
+// not yet ended, and the sink factory. A Device owns its decoder, its output
+// (AudioSink, output/audio_sink.h) and its playback thread. The sound
+// server's output shares one connection per process, with its own thread
+// (output/server_connection.h).
+//
+// Threads. mciSendStringA runs on the caller's thread (the window's) and
+// never waits for audio: a command changes a device's state under its lock
+// and wakes its playback thread. Each device's playback thread alone calls
+// its decoder and its output: it opens the output, decodes as much as the
+// output has room for, and sleeps until the output wants more or a command
+// comes. At the end of the data it drains the output; the file has ended
+// once the output has played all of it, and until then it is playing. The
+// server connection's thread runs libpulse's callbacks: they record the
+// server's answers, ask it for the stream's timing, wake playback threads,
+// and disconnect a stream that was closed before the server had answered it.
+//
+// Locks, in the order they may be taken: the registry's, then a device's,
+// then the handover's (OutputHandover); libpulse's loop lock comes before a
+// device's, since its callbacks wake a device. No decoder or output method is
+// called with any of the registry's, a device's or the handover's locks held,
+// so a stuck output or file never holds up a command. The open command does
+// make the output (the factory only builds it; it is opened on the playback
+// thread) and start the device's playback thread under the registry's lock.
+//
+// Devices' ends. "close" takes a device out of the table and asks its thread
+// to end; the registry keeps it until the thread has released everything, and
+// only then drops it, since dropping the last reference joins the thread. A
+// new device waits, within a limit, for closed devices to release the output,
+// so two files are never heard at once. shutdown() gives threads that are
+// stuck in an output up (abandon), for the end of the program.
 #pragma once
 
 #include <atomic>
@@ -13,8 +48,8 @@
 #include <thread>
 #include <vector>
 
-#include "output/audio_sink.h"
 #include "decoder.h"
+#include "output/audio_sink.h"
 
 namespace media {
 

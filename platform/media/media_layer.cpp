@@ -1,5 +1,6 @@
 // The command entry point and the table of open devices.
 #include "media_layer.h"
+#include "test_hooks.h"
 
 #include <algorithm>
 #include <map>

@@ -27,6 +27,7 @@
 #include "platform/media/file_lookup.h"
 #include "platform/media/mci.h"
 #include "platform/media/media_layer.h"
+#include "platform/media/test_hooks.h"
 #include "platform/media/shortpath.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/media/media_layer.h"
+#include "platform/media/test_hooks.h"
 
 namespace velmyr_test {
 

@@ -13,7 +13,7 @@
 #include "tests/support/capture_sink.h"
 #include "platform/media/mci.h"
 #include "platform/media/output/forwarding_sink.h"
-#include "platform/media/media_layer.h"
+#include "platform/media/test_hooks.h"
 
 namespace velmyr_test {
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/controls/mouse_args.h"
-#include "platform/media/media_layer.h"
+#include "platform/media/test_hooks.h"
 #include "ui/frmVELMYR.h"
 
 namespace velmyr_test {

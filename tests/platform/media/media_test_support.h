@@ -18,6 +18,7 @@
 #include "platform/media/mci.h"
 #include "platform/media/output/forwarding_sink.h"
 #include "platform/media/media_layer.h"
+#include "platform/media/test_hooks.h"
 #include "tests/support/sink_support.h"
 
 namespace media_test {
