@@ -21,6 +21,7 @@ int main(int argc, char** argv) {
     // However the program is asked to end, the window unloads first, also when
     // asked while it is still being built and loaded.
     catchTerminationSignals();
+    media::identifyProgram("Quillmere Mp3 Player", "velmyr", "velmyr");
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(VELMYR_VERSION_STRING));
     frmVELMYR::Options options;

@@ -14,6 +14,7 @@
 #include "mci.h"
 #include "output/audio_sink.h"
 #include "output/fallback_sink.h"
+#include "output/pulse_sink.h"
 
 namespace media {
 
@@ -144,6 +145,10 @@ MCIERROR carryOut(const Command& c, char* buffer, unsigned length) {
 }
 
 }  // namespace
+
+void identifyProgram(const std::string& name, const std::string& id, const std::string& iconName) {
+    setClientIdentity({name, id, iconName});
+}
 
 SinkFactory defaultSinkFactory() { return makeFallbackSink; }
 

@@ -1,5 +1,6 @@
-// What the program asks of the media layer beyond its commands (mci.h): to be
-// told of files that end by themselves, and an orderly end. How the layer's
+// What the program asks of the media layer beyond its commands (mci.h): its
+// name for the sound server, to be told of files that end by themselves, and
+// an orderly end. How the layer's
 // threads and locks work: device.h.
 #pragma once
 
@@ -8,6 +9,10 @@
 #include <string>
 
 namespace media {
+
+// How the sound server lists the program among its clients. Before the first
+// file is opened; until then the server's defaults apply.
+void identifyProgram(const std::string& name, const std::string& id, const std::string& iconName);
 
 // Called with a device's alias when its file has played to its end while
 // playing (or its output failed), on that device's playback thread and with no

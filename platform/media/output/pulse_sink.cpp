@@ -1,14 +1,13 @@
 #include "pulse_sink.h"
 
-#include <pulse/context.h>
 #include <pulse/proplist.h>
 #include <pulse/stream.h>
-#include <pulse/thread-mainloop.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
-#include <vector>
+
+#include "server_connection.h"
 
 namespace media {
 
@@ -26,122 +25,22 @@ constexpr long kLeftoverMilliseconds = 250;
 // for this much decoding.
 constexpr long kStartMilliseconds = 50;
 
-class Lock {
-public:
-    explicit Lock(pa_threaded_mainloop* loop) : loop_(loop) { pa_threaded_mainloop_lock(loop_); }
-    ~Lock() { pa_threaded_mainloop_unlock(loop_); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-
-private:
-    pa_threaded_mainloop* loop_;
-};
-
-// The process's one connection to the server: a threaded main loop, started
-// at the first open and kept for the life of the process, and a context, made
-// anew by the first open after the last one failed (the server went away).
-// Everything but the loop and state_ is used under the loop's lock.
-class Connection {
-public:
-    static Connection& instance() {
-        // Never destroyed: streams may still be let go of at exit.
-        static Connection* const connection = new Connection;
-        return *connection;
-    }
-
-    pa_threaded_mainloop* loop() const { return loop_; }
-
-    // The context, connected or connecting; a new one when the last failed.
-    pa_context* contextLocked() {
-        if (context_) {
-            if (PA_CONTEXT_IS_GOOD(pa_context_get_state(context_)))
-                return context_;
-            pa_context_set_state_callback(context_, nullptr, nullptr);
-            pa_context_disconnect(context_);
-            pa_context_unref(context_);
-            context_ = nullptr;
-        }
-        pa_proplist* properties = pa_proplist_new();
-        pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, "Quillmere Mp3 Player");
-        pa_proplist_sets(properties, PA_PROP_APPLICATION_ID, "velmyr");
-        pa_proplist_sets(properties, PA_PROP_APPLICATION_ICON_NAME, "velmyr");
-        context_ =
-            pa_context_new_with_proplist(pa_threaded_mainloop_get_api(loop_), nullptr, properties);
-        pa_proplist_free(properties);
-        if (!context_)
-            return nullptr;
-        state_ = PA_CONTEXT_CONNECTING;
-        pa_context_set_state_callback(context_, onState, this);
-        // The user's client configuration (server, autospawn) applies.
-        if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOFLAGS, nullptr) < 0)
-            state_ = PA_CONTEXT_FAILED;
-        return context_;
-    }
-
-    bool readyLocked() const {
-        return context_ && pa_context_get_state(context_) == PA_CONTEXT_READY;
-    }
-
-    // Connected, or never to be: read by waits that cannot take the lock.
-    bool settled() const {
-        const pa_context_state_t state = state_;
-        return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
-    }
-
-    void addWaiterLocked(PlaybackThread* thread) { waiting_.push_back(thread); }
-    void removeWaiterLocked(PlaybackThread* thread) {
-        waiting_.erase(std::remove(waiting_.begin(), waiting_.end(), thread), waiting_.end());
-    }
-
-private:
-    Connection() {
-        loop_ = pa_threaded_mainloop_new();
-        if (!loop_)
-            return;
-        // Named before it starts: later, libpulse would rename the caller.
-        pa_threaded_mainloop_set_name(loop_, "sound server");
-        if (pa_threaded_mainloop_start(loop_) < 0) {
-            pa_threaded_mainloop_free(loop_);
-            loop_ = nullptr;
-            return;
-        }
-    }
-
-    static void onState(pa_context* context, void* self) {
-        auto* connection = static_cast<Connection*>(self);
-        if (context != connection->context_)
-            return;
-        connection->state_ = pa_context_get_state(context);
-        for (PlaybackThread* thread : connection->waiting_)
-            thread->wake();
-    }
-
-    pa_threaded_mainloop* loop_ = nullptr;
-    pa_context* context_ = nullptr;
-    std::atomic<pa_context_state_t> state_{PA_CONTEXT_UNCONNECTED};
-    std::vector<PlaybackThread*> waiting_;
-};
-
 std::uint32_t bytesOf(long milliseconds, long rate, std::size_t frameBytes) {
     return static_cast<std::uint32_t>(rate * milliseconds / 1000 * static_cast<long>(frameBytes));
 }
 
-void forget(pa_operation* operation) {
+// For requests whose answer nobody waits for.
+void releaseOperation(pa_operation* operation) {
     if (operation)
         pa_operation_unref(operation);
-}
-
-bool isSettled(int state) {
-    const auto s = static_cast<pa_stream_state_t>(state);
-    return s == PA_STREAM_READY || !PA_STREAM_IS_GOOD(s);
 }
 
 // One stream per device on the process's one connection to the server,
 // through libpulse's asynchronous API: no call waits for the server, so a
 // server that stops answering holds up no command and no close.
 //
-// The stream keeps a long queue in the server and asks for more only when
-// half of it has been played, so the playback thread wakes every two seconds.
+// The stream keeps a long queue in the server and asks for more only once a
+// long refill's worth has been played, so the playback thread seldom wakes.
 // Pause corks the stream and keeps the queue, so resume goes on from the same
 // sample; drop flushes it and close releases it, both silencing at once. At
 // the end of the data the stream is drained: it plays what it holds, however
@@ -155,7 +54,6 @@ public:
     ~PulseSink() override;
     bool open(long rate, int channels, PlaybackThread& thread) override;
     Room room(Clock::time_point now) override;
-    Room roomLocked(Clock::time_point now);
     Written write(const std::int16_t* samples, std::size_t frames) override;
     void drain() override;
     std::int64_t unheard(Clock::time_point now) override;
@@ -169,6 +67,11 @@ private:
     static void onRequest(pa_stream* stream, std::size_t bytes, void* self);
     static void onTimingChange(pa_stream* stream, void* self);
     static void onDrained(pa_stream* stream, int success, void* self);
+    Room roomLocked(Clock::time_point now);
+    // The steps of open().
+    bool startConnecting();
+    bool connectStreamLocked(int channels);
+    bool streamReadyOrFailed() const;
     bool readyLocked() const { return stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY; }
     std::int64_t framesOf(std::uint64_t microseconds) const;
     std::int64_t unheardLocked();
@@ -201,57 +104,70 @@ private:
 PulseSink::~PulseSink() { close(); }
 
 bool PulseSink::open(long rate, int channels, PlaybackThread& thread) {
-    Connection& server = Connection::instance();
+    ServerConnection& server = ServerConnection::instance();
     if (!server.loop() || rate <= 0 || channels <= 0 ||
         channels > static_cast<int>(PA_CHANNELS_MAX))
         return false;
     thread_ = &thread;
     rate_ = rate;
     frameBytes_ = static_cast<std::size_t>(channels) * sizeof(std::int16_t);
-    {
-        Lock lock(server.loop());
-        if (!server.contextLocked())
-            return false;
-        server.addWaiterLocked(&thread);
-    }
+    if (!startConnecting())
+        return false;
     // A server that is stopped answers nothing: this wait ends only when it
     // does, or when the device is closed.
-    const bool settled = thread.waitUntil([&server] { return server.settled(); });
+    const bool answered = thread.waitUntil([&server] { return server.connectedOrFailed(); });
     {
-        Lock lock(server.loop());
+        LoopLock lock(server.loop());
         server.removeWaiterLocked(&thread);
-        if (!settled || !server.readyLocked())
-            return false;
-        const pa_sample_spec format{PA_SAMPLE_S16NE, static_cast<std::uint32_t>(rate),
-                                    static_cast<std::uint8_t>(channels)};
-        pa_proplist* properties = pa_proplist_new();
-        pa_proplist_sets(properties, PA_PROP_MEDIA_ROLE, "music");
-        stream_ = pa_stream_new_with_proplist(server.contextLocked(), "Playback", &format, nullptr,
-                                              properties);
-        pa_proplist_free(properties);
-        if (!stream_)
-            return false;
-        pa_stream_set_state_callback(stream_, onState, this);
-        pa_stream_set_write_callback(stream_, onRequest, this);
-        // Each of these may start, halt or move the listener: the timing is
-        // asked for again, and the interpolation goes on from there.
-        pa_stream_set_started_callback(stream_, onTimingChange, this);
-        pa_stream_set_underflow_callback(stream_, onTimingChange, this);
-        pa_stream_set_moved_callback(stream_, onTimingChange, this);
-        pa_stream_set_suspended_callback(stream_, onTimingChange, this);
-        pa_buffer_attr attributes{};
-        attributes.maxlength = static_cast<std::uint32_t>(-1);
-        attributes.tlength = bytesOf(kQueueMilliseconds, rate, frameBytes_);
-        attributes.prebuf = bytesOf(kStartMilliseconds, rate, frameBytes_);
-        attributes.minreq = bytesOf(kRefillMilliseconds, rate, frameBytes_);
-        attributes.fragsize = static_cast<std::uint32_t>(-1);
-        // Running, as the device expects of a new output: it plays once the
-        // first write fills the prebuffer.
-        if (pa_stream_connect_playback(stream_, nullptr, &attributes, PA_STREAM_INTERPOLATE_TIMING,
-                                       nullptr, nullptr) < 0)
+        if (!answered || !server.readyLocked() || !connectStreamLocked(channels))
             return false;
     }
-    return thread.waitUntil([this] { return isSettled(state_); }) && state_ == PA_STREAM_READY;
+    return thread.waitUntil([this] { return streamReadyOrFailed(); }) &&
+           state_ == PA_STREAM_READY;
+}
+
+bool PulseSink::startConnecting() {
+    ServerConnection& server = ServerConnection::instance();
+    LoopLock lock(server.loop());
+    if (!server.connectLocked())
+        return false;
+    server.addWaiterLocked(thread_);
+    return true;
+}
+
+bool PulseSink::connectStreamLocked(int channels) {
+    const pa_sample_spec format{PA_SAMPLE_S16NE, static_cast<std::uint32_t>(rate_),
+                                static_cast<std::uint8_t>(channels)};
+    pa_proplist* properties = pa_proplist_new();
+    pa_proplist_sets(properties, PA_PROP_MEDIA_ROLE, "music");
+    stream_ = pa_stream_new_with_proplist(ServerConnection::instance().contextLocked(),
+                                          "Playback", &format, nullptr, properties);
+    pa_proplist_free(properties);
+    if (!stream_)
+        return false;
+    pa_stream_set_state_callback(stream_, onState, this);
+    pa_stream_set_write_callback(stream_, onRequest, this);
+    // Each of these may start, halt or move the listener: the timing is
+    // asked for again, and the interpolation goes on from there.
+    pa_stream_set_started_callback(stream_, onTimingChange, this);
+    pa_stream_set_underflow_callback(stream_, onTimingChange, this);
+    pa_stream_set_moved_callback(stream_, onTimingChange, this);
+    pa_stream_set_suspended_callback(stream_, onTimingChange, this);
+    pa_buffer_attr attributes{};
+    attributes.maxlength = static_cast<std::uint32_t>(-1);
+    attributes.tlength = bytesOf(kQueueMilliseconds, rate_, frameBytes_);
+    attributes.prebuf = bytesOf(kStartMilliseconds, rate_, frameBytes_);
+    attributes.minreq = bytesOf(kRefillMilliseconds, rate_, frameBytes_);
+    attributes.fragsize = static_cast<std::uint32_t>(-1);
+    // Running, as the device expects of a new output: it plays once the
+    // first write fills the prebuffer.
+    return pa_stream_connect_playback(stream_, nullptr, &attributes, PA_STREAM_INTERPOLATE_TIMING,
+                                      nullptr, nullptr) >= 0;
+}
+
+bool PulseSink::streamReadyOrFailed() const {
+    const auto state = static_cast<pa_stream_state_t>(state_.load());
+    return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
 }
 
 AudioSink::Room PulseSink::room(Clock::time_point now) {
@@ -259,7 +175,7 @@ AudioSink::Room PulseSink::room(Clock::time_point now) {
     // the stream would only wait for its lock.
     if (awaitingRequest_)
         return Room::full(Clock::time_point::max());
-    Lock lock(Connection::instance().loop());
+    LoopLock lock(ServerConnection::instance().loop());
     return roomLocked(now);
 }
 
@@ -288,7 +204,7 @@ AudioSink::Room PulseSink::roomLocked(Clock::time_point now) {
 }
 
 AudioSink::Written PulseSink::write(const std::int16_t* samples, std::size_t frames) {
-    Lock lock(Connection::instance().loop());
+    LoopLock lock(ServerConnection::instance().loop());
     stopDrainLocked();
     if (!readyLocked() ||
         pa_stream_write(stream_, samples, frames * frameBytes_, nullptr, 0, PA_SEEK_RELATIVE) < 0)
@@ -301,7 +217,7 @@ AudioSink::Written PulseSink::write(const std::int16_t* samples, std::size_t fra
 }
 
 void PulseSink::drain() {
-    Lock lock(Connection::instance().loop());
+    LoopLock lock(ServerConnection::instance().loop());
     stopDrainLocked();
     awaitingRequest_ = false;
     if (!readyLocked())
@@ -309,7 +225,7 @@ void PulseSink::drain() {
     draining_ = true;
     heardAllAt_ = Clock::time_point::max();
     // Less than the prebuffer would never start by itself.
-    forget(pa_stream_trigger(stream_, nullptr, nullptr));
+    releaseOperation(pa_stream_trigger(stream_, nullptr, nullptr));
     drainOperation_ = pa_stream_drain(stream_, onDrained, this);
     if (!drainOperation_)
         heardAllAt_ = Clock::now();
@@ -332,12 +248,12 @@ std::int64_t PulseSink::unheardLocked() {
 }
 
 std::int64_t PulseSink::unheard(Clock::time_point) {
-    Lock lock(Connection::instance().loop());
+    LoopLock lock(ServerConnection::instance().loop());
     return unheardLocked();
 }
 
 std::int64_t PulseSink::drop() {
-    Lock lock(Connection::instance().loop());
+    LoopLock lock(ServerConnection::instance().loop());
     stopDrainLocked();
     awaitingRequest_ = false;
     std::int64_t discarded = 0;
@@ -345,7 +261,7 @@ std::int64_t PulseSink::drop() {
         // The flush takes the stream's queue, and the server takes back from
         // the sound card what it had mixed of it, so none of it is heard.
         discarded = std::min(unheardLocked(), sinceRestart_);
-        forget(pa_stream_flush(stream_, nullptr, nullptr));
+        releaseOperation(pa_stream_flush(stream_, nullptr, nullptr));
         refreshTimingLocked();
     }
     sinceRestart_ = 0;
@@ -354,24 +270,24 @@ std::int64_t PulseSink::drop() {
 }
 
 std::int64_t PulseSink::pause() {
-    Lock lock(Connection::instance().loop());
+    LoopLock lock(ServerConnection::instance().loop());
     stopDrainLocked();
     awaitingRequest_ = false;
     if (readyLocked()) {
         // What is unheard now stays so while the stream is corked, also
         // before the server's timing after the cork comes.
         unheardLocked();
-        forget(pa_stream_cork(stream_, 1, nullptr, nullptr));
+        releaseOperation(pa_stream_cork(stream_, 1, nullptr, nullptr));
         refreshTimingLocked();
     }
     return 0;
 }
 
 void PulseSink::resume() {
-    Lock lock(Connection::instance().loop());
+    LoopLock lock(ServerConnection::instance().loop());
     awaitingRequest_ = false;
     if (readyLocked()) {
-        forget(pa_stream_cork(stream_, 0, nullptr, nullptr));
+        releaseOperation(pa_stream_cork(stream_, 0, nullptr, nullptr));
         refreshTimingLocked();
     }
 }
@@ -379,7 +295,7 @@ void PulseSink::resume() {
 void PulseSink::close() {
     if (!stream_)
         return;
-    Lock lock(Connection::instance().loop());
+    LoopLock lock(ServerConnection::instance().loop());
     stopDrainLocked();
     pa_stream_set_write_callback(stream_, nullptr, nullptr);
     pa_stream_set_started_callback(stream_, nullptr, nullptr);
@@ -400,7 +316,7 @@ void PulseSink::close() {
         break;
     case PA_STREAM_READY:
         pa_stream_set_state_callback(stream_, nullptr, nullptr);
-        forget(pa_stream_flush(stream_, nullptr, nullptr));
+        releaseOperation(pa_stream_flush(stream_, nullptr, nullptr));
         pa_stream_disconnect(stream_);
         break;
     default: pa_stream_set_state_callback(stream_, nullptr, nullptr); break;
@@ -409,7 +325,7 @@ void PulseSink::close() {
     stream_ = nullptr;
 }
 
-void PulseSink::refreshTimingLocked() { forget(pa_stream_update_timing_info(stream_, nullptr, nullptr)); }
+void PulseSink::refreshTimingLocked() { releaseOperation(pa_stream_update_timing_info(stream_, nullptr, nullptr)); }
 
 // A drain the server has not answered yet is cancelled: its answer would
 // speak of data that is no longer the end.
@@ -436,7 +352,7 @@ void PulseSink::onRequest(pa_stream*, std::size_t, void* self) {
 }
 
 void PulseSink::onTimingChange(pa_stream* stream, void*) {
-    forget(pa_stream_update_timing_info(stream, nullptr, nullptr));
+    releaseOperation(pa_stream_update_timing_info(stream, nullptr, nullptr));
 }
 
 void PulseSink::onDrained(pa_stream*, int, void* self) {
