@@ -13,7 +13,7 @@
 
 #include "media_test_support.h"
 #include "platform/media/output/audio_sink.h"
-#include "platform/media/shortpath.h"
+#include "player/Lirovan.h"
 #include "process_usage.h"
 
 namespace {
@@ -23,7 +23,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr long kRate = 44100;
 constexpr std::int64_t kToneFrames = 3 * kRate;  // every tone fixture lasts 3 s
-constexpr std::int64_t kBlock = kRate / 100;     // the device's decoding block
+constexpr std::int64_t kBlock = kRate / 100;     // the most a capture output takes at once
 // A stuck output stays stuck for 30 s (Gate): a command or shutdown that
 // returns well within that did not wait for it, however loaded the machine.
 constexpr auto kAtOnce = kPatience;
@@ -32,16 +32,6 @@ std::string mode() { return status("lirovan", "mode"); }
 
 double milliseconds(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
-}
-
-// What the player module sends to play a file.
-void playFile(const std::string& path) {
-    send("stop lirovan");
-    send("close lirovan");
-    char form[255] = {};
-    const unsigned long kept = GetShortPathNameA(path.c_str(), form, sizeof form);
-    send(openCommand(std::string(form, kept)));
-    send("play lirovan");
 }
 
 // While shut, it holds every output that reaches its hang point, like a
@@ -150,11 +140,16 @@ protected:
         slowest_ = std::max(slowest_, Clock::now() - start);
         return result;
     }
+    // Plays a file as the player module does and keeps the longest time any
+    // of its commands took: each runs from when it is seen to when the next is.
     void playFileTimed(const std::string& path) {
-        timed("stop lirovan");
-        timed("close lirovan");
-        timed(openCommand(path));
-        timed("play lirovan");
+        std::vector<Clock::time_point> seen;
+        media::setCommandObserver([&seen](const std::string&) { seen.push_back(Clock::now()); });
+        Lirovan::PlayFile(path);
+        seen.push_back(Clock::now());
+        media::setCommandObserver({});
+        for (std::size_t i = 1; i < seen.size(); ++i)
+            slowest_ = std::max(slowest_, seen[i] - seen[i - 1]);
     }
 
     std::shared_ptr<Gate> gate_ = std::make_shared<Gate>();
@@ -280,7 +275,7 @@ TEST_F(StuckOutput, AnOutputThatFailsMidFileEndsItAndTheNextFileIsHeardOnceTheSe
     auto up = std::make_shared<std::atomic<bool>>(true);
     media::setSinkFactory(
         [up, capture = hub_.factory()] { return std::make_unique<ServerSink>(up, capture()); });
-    playFile(fixture("tone440.mp3"));
+    Lirovan::PlayFile(fixture("tone440.mp3"));
     ASSERT_TRUE(heardAtLeast(kRate / 4));
 
     *up = false;
@@ -345,7 +340,7 @@ protected:
             EXPECT_EQ(send(command), MCIERR_NONE) << command;
         EXPECT_NE(mode(), "error");
         const std::size_t next = hub_.sinkCount();
-        playFile(fixture("tone880.mp3"));
+        Lirovan::PlayFile(fixture("tone880.mp3"));
         ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(next) >= kRate / 2; }, kPatience));
         EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(next).samples, 2, kRate, 0, kRate / 2),
                     880, 3);
@@ -358,7 +353,7 @@ TEST_F(ChangedWhilePlaying, TruncatedBehindThePositionItEndsWhereItWas) {
     const off_t cuts[] = {0, 2001};
     for (std::size_t i = 0; i < std::size(cuts); ++i) {
         const auto path = dir.copy("tone440.mp3", "cut" + std::to_string(i) + ".mp3");
-        playFile(path);
+        Lirovan::PlayFile(path);
         ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(i) >= kRate / 4; }, kPatience));
         const auto heardBefore = hub_.frames(i);
         ASSERT_EQ(::truncate(path.c_str(), cuts[i]), 0);
@@ -374,7 +369,7 @@ TEST_F(ChangedWhilePlaying, TruncatedBehindThePositionItEndsWhereItWas) {
 TEST_F(ChangedWhilePlaying, TruncatedWhilePausedItPlaysUpToTheCutAndRewindsWithinIt) {
     TempDir dir;
     const auto path = dir.copy("tone440.mp3", "cut.mp3");
-    playFile(path);
+    Lirovan::PlayFile(path);
     ASSERT_TRUE(heardAtLeast(kRate / 10));
     send("pause lirovan");
     ASSERT_TRUE(haltedOrEnded());
@@ -402,14 +397,14 @@ TEST_F(ChangedWhilePlaying, ReplacedByRenameTheOpenFileGoesOnAndTheNextPlayOpens
     TempDir dir;
     const auto path = dir.copy("tone440.mp3", "song.mp3");
     const auto replacement = dir.copy("tone660.mp3", "song.mp3.new");
-    playFile(path);
+    Lirovan::PlayFile(path);
     ASSERT_TRUE(heardAtLeast(kRate / 4));
     std::filesystem::rename(replacement, path);
     ASSERT_TRUE(ended());
     EXPECT_NEAR(hub_.frames(0), kToneFrames, kBlock);
     EXPECT_NEAR(toneOfFirst(kToneFrames - kRate, kRate / 2), 440, 3);
 
-    playFile(path);
+    Lirovan::PlayFile(path);
     ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(1) >= kRate / 2; }, kPatience));
     EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(1).samples, 2, kRate, 0, kRate / 2), 660, 3);
 }
@@ -417,7 +412,7 @@ TEST_F(ChangedWhilePlaying, ReplacedByRenameTheOpenFileGoesOnAndTheNextPlayOpens
 TEST_F(ChangedWhilePlaying, OverwrittenInPlaceByAnotherFileItPlaysOnWithTheNewAudio) {
     TempDir dir;
     const auto path = dir.copy("tone440.mp3", "song.mp3");
-    playFile(path);
+    Lirovan::PlayFile(path);
     ASSERT_TRUE(heardAtLeast(kRate / 4));
     overwriteInPlace(path, readFile(fixture("tone660.mp3")));
     ASSERT_TRUE(ended());
@@ -435,7 +430,7 @@ TEST_F(ChangedWhilePlaying, OverwrittenInPlaceWithGarbageItEnds) {
     std::mt19937 generator(11);
     for (auto& c : garbage)
         c = static_cast<char>(generator());
-    playFile(path);
+    Lirovan::PlayFile(path);
     ASSERT_TRUE(heardAtLeast(kRate / 4));
     overwriteInPlace(path, garbage);
     ASSERT_TRUE(ended());

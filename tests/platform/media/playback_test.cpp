@@ -16,7 +16,7 @@ using namespace media_test;
 
 constexpr long kRate = 44100;
 constexpr std::int64_t kToneFrames = 3 * kRate;  // every tone fixture lasts 3 s
-constexpr std::int64_t kBlock = kRate / 100;     // the device's decoding block
+constexpr std::int64_t kBlock = kRate / 100;     // the most a capture output takes at once
 
 class Playback : public MediaTest {};
 
