@@ -13,6 +13,8 @@ namespace {
 // call on to it.
 class FallbackSink final : public ForwardingSink {
 public:
+    FallbackSink() : ForwardingSink(nullptr) {}
+
     bool open(long rate, int channels, PlaybackThread& thread) override {
         for (const auto make : {makePulseSink, makeAlsaSink, makeSilentSink}) {
             if (thread.closing())

@@ -10,9 +10,11 @@ namespace media {
 
 // The base of outputs that choose another or watch it: each overrides only
 // the calls it changes, and every other call reaches the output behind it.
+// `next` may be null only for an output that chooses it in open(): before a
+// successful open() nothing but close() is called.
 class ForwardingSink : public AudioSink {
 public:
-    explicit ForwardingSink(std::unique_ptr<AudioSink> next = nullptr) : next_(std::move(next)) {}
+    explicit ForwardingSink(std::unique_ptr<AudioSink> next) : next_(std::move(next)) {}
 
     bool open(long rate, int channels, PlaybackThread& thread) override {
         return next_->open(rate, channels, thread);
