@@ -265,6 +265,15 @@ protected:
         server_.reset();
     }
 
+    // The file ends once all of it was heard (the recording of it lags a
+    // little), and it was heard whole and once.
+    void expectTheWholeToneHeardOnce(std::int64_t start) {
+        ASSERT_TRUE(eventually([] { return status("lirovan", "mode") == "stopped"; }));
+        EXPECT_GT(server_->loudFrames(start), 3 * 44100 - 44100 / 4);
+        ASSERT_TRUE(eventually([&] { return server_->endsSilent(); }));
+        EXPECT_NEAR(server_->loudFrames(start), 3 * 44100, 44100 / 20);
+    }
+
     std::unique_ptr<PrivateSoundServer> server_;
 };
 
@@ -283,11 +292,9 @@ TEST_F(SoundServerOutput, PauseKeepsTheQueueSoResumeLosesAndRepeatsNothing) {
     EXPECT_NEAR(pausedAt * 44.1, heardWhenPaused, 44100 / 10) << "the position is what was heard";
 
     ASSERT_EQ(send("resume lirovan"), MCIERR_NONE);
-    ASSERT_TRUE(eventually([] { return status("lirovan", "mode") == "stopped"; }));
-    ASSERT_TRUE(eventually([&] { return server_->endsSilent(); }));
     // The whole tone, once: a second and a half queued in the server at the
     // pause came out after it.
-    EXPECT_NEAR(server_->loudFrames(start), 3 * 44100, 44100 / 20);
+    expectTheWholeToneHeardOnce(start);
 }
 
 TEST_F(SoundServerOutput, StopAndMuteSilenceWhatTheServerHoldsAndUnmuteGoesOn) {
@@ -350,11 +357,7 @@ TEST_F(SoundServerOutput, PauseInTheLastSecondKeepsTheRestAndResumePlaysIt) {
     ASSERT_EQ(send("resume lirovan"), MCIERR_NONE);
     ASSERT_TRUE(eventually([&] { return server_->endsLoud(); }));
     EXPECT_EQ(status("lirovan", "mode"), "playing");
-    ASSERT_TRUE(eventually([] { return status("lirovan", "mode") == "stopped"; }));
-    // Ended once all was heard (the recording of it lags a little).
-    EXPECT_GT(server_->loudFrames(start), 3 * 44100 - 44100 / 4);
-    ASSERT_TRUE(eventually([&] { return server_->endsSilent(); }));
-    EXPECT_NEAR(server_->loudFrames(start), 3 * 44100, 44100 / 20);
+    expectTheWholeToneHeardOnce(start);
 }
 
 TEST_F(SoundServerOutput, AFileShorterThanThePrebufferIsHeardInFull) {
