@@ -43,17 +43,27 @@ printf '[velmyr]\npath=%s\n' "$music" >"$app_dir/velmyr.ini"
 echo "e2e benchmark: display $DISPLAY, $rounds rounds, medians"
 echo
 
-# ---- start to window shown
-: >"$test_dir/start_velmyr" >"$test_dir/start_bare"
-for i in $(seq "$rounds"); do
-    for who in velmyr bare; do
-        if [ $who = velmyr ]; then cmd=("$app_dir/velmyr"); else cmd=("$tools/e2e_bare_window"); fi
-        out=$(cd "$work" && timeout 30 "$tools/e2e_mapwatch" "${cmd[@]}") || { echo "bench: no window from ${cmd[*]}" >&2; exit 1; }
-        field shown_ms <<<"$out" >>"$test_dir/start_$who"
-        end_orphan "$(field pid <<<"$out")"
-        sleep 0.3
+# Starts the player and a bare Qt window $rounds times each, in turn, and
+# keeps each time to the window shown in $test_dir/$1_velmyr and $1_bare. The
+# rest of the arguments are variables of the environment they start in.
+time_window_starts() {
+    local name=$1 i who cmd out
+    shift
+    : >"$test_dir/${name}_velmyr" >"$test_dir/${name}_bare"
+    for i in $(seq "$rounds"); do
+        for who in velmyr bare; do
+            if [ $who = velmyr ]; then cmd=("$app_dir/velmyr"); else cmd=("$tools/e2e_bare_window"); fi
+            out=$(cd "$work" && env "$@" timeout 30 "$tools/e2e_mapwatch" "${cmd[@]}") ||
+                { echo "bench: no window from ${cmd[*]}" >&2; exit 1; }
+            field shown_ms <<<"$out" >>"$test_dir/${name}_$who"
+            end_orphan "$(field pid <<<"$out")"
+            sleep 0.3
+        done
     done
-done
+}
+
+# ---- start to window shown
+time_window_starts start
 start_v=$(median <"$test_dir/start_velmyr")
 start_b=$(median <"$test_dir/start_bare")
 printf 'start to window shown:        velmyr %7.1f ms   bare Qt window %7.1f ms   ratio %s (target <= 1.15)\n' \
@@ -222,17 +232,7 @@ echo "    (voluntary context switches of all threads, /proc/PID/task/*/status)"
 
 # ---- with a session bus: the player goes on it (MPRIS) after its first frame
 start_session_bus || exit 1
-: >"$test_dir/bus_start_velmyr" >"$test_dir/bus_start_bare"
-for i in $(seq "$rounds"); do
-    for who in velmyr bare; do
-        if [ $who = velmyr ]; then cmd=("$app_dir/velmyr"); else cmd=("$tools/e2e_bare_window"); fi
-        out=$(cd "$work" && DBUS_SESSION_BUS_ADDRESS=$session_bus timeout 30 "$tools/e2e_mapwatch" "${cmd[@]}") ||
-            { echo "bench: no window from ${cmd[*]}" >&2; exit 1; }
-        field shown_ms <<<"$out" >>"$test_dir/bus_start_$who"
-        end_orphan "$(field pid <<<"$out")"
-        sleep 0.3
-    done
-done
+time_window_starts bus_start DBUS_SESSION_BUS_ADDRESS="$session_bus"
 start_v=$(median <"$test_dir/bus_start_velmyr")
 start_b=$(median <"$test_dir/bus_start_bare")
 printf 'start with a session bus:     velmyr %7.1f ms   bare Qt window %7.1f ms   ratio %s (target <= 1.10)\n' \
