@@ -76,20 +76,16 @@ double childrenCpuSeconds() {
 // one file. Left in each copy, the decoder would stop after the first copy
 // (mpg123 plays on regardless), so it is taken out.
 std::string withoutInfoFrame(const std::string& mp3) {
-    static constexpr int kKbps[16] = {0,   32,  40,  48,  56,  64,  80,  96,
-                                      112, 128, 160, 192, 224, 256, 320, 0};
+    static constexpr int kKbps[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
     static constexpr long kRates[4] = {44100, 48000, 32000, 0};
-    if (mp3.size() < 4 || static_cast<unsigned char>(mp3[0]) != 0xFF)
-        return mp3;
+    if (mp3.size() < 4 || static_cast<unsigned char>(mp3[0]) != 0xFF) return mp3;
     const auto flags = static_cast<unsigned char>(mp3[2]);  // MPEG-1 layer III
     const long rate = kRates[(flags >> 2) & 3];
     const int kbps = kKbps[flags >> 4];
-    if (rate == 0 || kbps == 0)
-        return mp3;
+    if (rate == 0 || kbps == 0) return mp3;
     const auto frameBytes = static_cast<std::size_t>(144000L * kbps / rate + ((flags >> 1) & 1));
     const std::string first = mp3.substr(0, frameBytes);
-    if (first.find("Info") == std::string::npos && first.find("Xing") == std::string::npos)
-        return mp3;
+    if (first.find("Info") == std::string::npos && first.find("Xing") == std::string::npos) return mp3;
     return mp3.substr(frameBytes);
 }
 
@@ -97,11 +93,10 @@ std::string withoutInfoFrame(const std::string& mp3) {
 std::string makeMinuteFile(const std::filesystem::path& dir) {
     const auto path = dir / "minute.mp3";
     std::ifstream in(std::string(VELMYR_FIXTURES_DIR) + "/tone440.mp3", std::ios::binary);
-    const std::string tone = withoutInfoFrame(
-        std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+    const std::string tone =
+        withoutInfoFrame(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
     std::ofstream out(path, std::ios::binary);
-    for (int i = 0; i < 20; ++i)
-        out << tone;
+    for (int i = 0; i < 20; ++i) out << tone;
     return path.string();
 }
 
@@ -109,8 +104,7 @@ double mpg123CpuSeconds(const std::string& file) {
     const double before = childrenCpuSeconds();
     std::vector<std::string> args = {"mpg123", "-q", "-w", "/dev/null", file};
     std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
+    for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
     if (posix_spawnp(&pid, "mpg123", nullptr, nullptr, argv.data(), environ) != 0) {
@@ -125,8 +119,7 @@ double mpg123CpuSeconds(const std::string& file) {
 bool useDevice = false;
 
 std::unique_ptr<media::AudioSink> makeOutput() {
-    if (useDevice)
-        return media::defaultSinkFactory()();
+    if (useDevice) return media::defaultSinkFactory()();
     return media::makeSilentSink();
 }
 
@@ -174,8 +167,7 @@ struct Events {
     // Waits until `time` (a member) is later than `since`; returns the delay.
     double waitAfter(Clock::time_point Events::*time, Clock::time_point since) {
         std::unique_lock lock(mutex);
-        if (!changed.wait_for(lock, 2s, [&] { return this->*time > since; }))
-            return -1;
+        if (!changed.wait_for(lock, 2s, [&] { return this->*time > since; })) return -1;
         return std::chrono::duration<double, std::milli>(this->*time - since).count();
     }
 };
@@ -186,13 +178,11 @@ public:
     explicit TimingSink(std::shared_ptr<Events> events)
         : ForwardingSink(makeOutput()), events_(std::move(events)) {}
     Written write(const std::int16_t* samples, std::size_t frames) override {
-        const bool silent =
-            std::all_of(samples, samples + frames * 2, [](std::int16_t s) { return s == 0; });
+        const bool silent = std::all_of(samples, samples + frames * 2, [](std::int16_t s) { return s == 0; });
         const auto now = Clock::now();
         events_->note([&] {
             events_->lastWrite = now;
-            if (!silent)
-                events_->lastSoundWrite = now;
+            if (!silent) events_->lastSoundWrite = now;
             ++events_->writes;
         });
         return ForwardingSink::write(samples, frames);
@@ -222,18 +212,14 @@ private:
 struct Figures {
     std::vector<double> samples;
     void add(double ms) {
-        if (ms >= 0)
-            samples.push_back(ms);
+        if (ms >= 0) samples.push_back(ms);
     }
     double median() {
-        if (samples.empty())
-            return -1;
+        if (samples.empty()) return -1;
         std::sort(samples.begin(), samples.end());
         return samples[samples.size() / 2];
     }
-    double worst() const {
-        return samples.empty() ? -1 : *std::max_element(samples.begin(), samples.end());
-    }
+    double worst() const { return samples.empty() ? -1 : *std::max_element(samples.begin(), samples.end()); }
 };
 
 void latencyBenchmark(const std::string& file, int repeats) {
@@ -281,12 +267,10 @@ void latencyBenchmark(const std::string& file, int repeats) {
     }
     media::shutdown(5s);
 
-    std::printf("Command latency to the output (median / worst of %d, ms; budget 10 ms):\n",
-                repeats);
+    std::printf("Command latency to the output (median / worst of %d, ms; budget 10 ms):\n", repeats);
     const auto row = [](const char* name, Figures& f) {
         const double median = f.median();
-        std::printf("  %-8s %6.2f / %6.2f   ratio to budget %.2f\n", name, median, f.worst(),
-                    median / 10.0);
+        std::printf("  %-8s %6.2f / %6.2f   ratio to budget %.2f\n", name, median, f.worst(), median / 10.0);
     };
     row("play", play);
     row("pause", pause);
@@ -308,11 +292,9 @@ void openBenchmark(const std::filesystem::path& dir, const std::string& minute) 
     const auto hour = (dir / "hour.mp3").string();
     {
         std::ifstream in(minute, std::ios::binary);
-        const std::string audio((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
+        const std::string audio((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         std::ofstream out(hour, std::ios::binary);
-        for (int i = 0; i < 60; ++i)
-            out << audio;
+        for (int i = 0; i < 60; ++i) out << audio;
     }
     const std::string fixture = std::string(VELMYR_FIXTURES_DIR) + "/tone440.mp3";
     openMilliseconds(hour);  // both now in the page cache
@@ -336,8 +318,7 @@ int main(int argc, char** argv) {
         else if (std::strcmp(argv[i], "--output") == 0)
             useDevice = std::strcmp(argv[i + 1], "device") == 0;
     }
-    const auto dir =
-        std::filesystem::temp_directory_path() / ("velmyr-bench-" + std::to_string(::getpid()));
+    const auto dir = std::filesystem::temp_directory_path() / ("velmyr-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     const std::string file = makeMinuteFile(dir);
     cpuBenchmark(file, std::min(seconds, 60));

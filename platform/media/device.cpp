@@ -52,15 +52,13 @@ Device::Device(std::unique_ptr<Decoder> decoder, std::unique_ptr<AudioSink> sink
 
 Device::~Device() {
     close();
-    if (thread_.joinable())
-        thread_.join();
+    if (thread_.joinable()) thread_.join();
 }
 
 void Device::changeMode(Mode from1, Mode from2, Mode to, bool dropQueued) {
     {
         std::lock_guard lock(mutex_);
-        if (mode_ != from1 && mode_ != from2)
-            return;
+        if (mode_ != from1 && mode_ != from2) return;
         mode_ = to;
         dropPending_ = dropPending_ || dropQueued;
     }
@@ -77,8 +75,7 @@ void Device::stop() { changeMode(Mode::Playing, Mode::Paused, Mode::Stopped, tru
 void Device::setAudio(bool on) {
     {
         std::lock_guard lock(mutex_);
-        if (muted_ == !on)
-            return;
+        if (muted_ == !on) return;
         muted_ = !on;
         // What is queued was made under the old setting: hear the new one now.
         dropPending_ = true;
@@ -90,12 +87,10 @@ void Device::close() {
     {
         std::lock_guard lock(mutex_);
         const Life life = life_;
-        if (life >= Life::Closing)
-            return;
+        if (life >= Life::Closing) return;
         // A device that has no output open has nothing to hand over.
         const bool holdsOutput = life == Life::Open;
-        if (holdsOutput)
-            handover_->closing();
+        if (holdsOutput) handover_->closing();
         life_ = holdsOutput ? Life::ClosingOutput : Life::Closing;
     }
     wake_.notify_all();
@@ -104,8 +99,7 @@ void Device::close() {
 
 std::string Device::modeText() const {
     std::lock_guard lock(mutex_);
-    if (life_ == Life::NoOutput)
-        return "not ready";
+    if (life_ == Life::NoOutput) return "not ready";
     switch (mode_) {
     case Mode::Playing: return "playing";
     case Mode::Paused: return "paused";
@@ -141,8 +135,7 @@ bool Device::waitFinished(std::chrono::steady_clock::time_point deadline) const 
 }
 
 void Device::abandon() {
-    if (thread_.joinable())
-        thread_.detach();
+    if (thread_.joinable()) thread_.detach();
 }
 
 void Device::wake() {
@@ -167,8 +160,7 @@ void Device::run() {
     const bool opened = !closing() && sink_->open(rate_, Decoder::channels(), *this);
     {
         std::lock_guard lock(mutex_);
-        if (life_ == Life::Opening)
-            life_ = opened ? Life::Open : Life::NoOutput;
+        if (life_ == Life::Opening) life_ = opened ? Life::Open : Life::NoOutput;
     }
     if (opened) {
         playUntilClosed();
@@ -182,8 +174,7 @@ void Device::run() {
     decoder_.reset();
     // Closing came before this point, and nothing changes the life after it
     // but this thread.
-    if (life_ == Life::ClosingOutput)
-        handover_->released();
+    if (life_ == Life::ClosingOutput) handover_->released();
     {
         std::lock_guard lock(mutex_);
         life_ = Life::Finished;
@@ -205,11 +196,9 @@ void Device::playUntilClosed() {
             std::unique_lock lock(mutex_);
             wake_.wait(lock, [&] {
                 const bool halted = mode_ == Mode::Paused || mode_ == Mode::Stopped;
-                return closing() || dropPending_ || mode_ == Mode::Playing ||
-                       (halted && outputRunning);
+                return closing() || dropPending_ || mode_ == Mode::Playing || (halted && outputRunning);
             });
-            if (closing())
-                return;
+            if (closing()) return;
             mode = mode_;
             muted = muted_;
             dropNow = std::exchange(dropPending_, false);
@@ -239,8 +228,7 @@ void Device::playUntilClosed() {
         const AudioSink::Room room = sink_->room(AudioSink::Clock::now());
         switch (room.state) {
         case AudioSink::Room::State::Full:
-            if (!justWrote)
-                noteHeard(true);
+            if (!justWrote) noteHeard(true);
             justWrote = false;
             waitForRoom(room.retryAt);
             continue;
@@ -252,8 +240,7 @@ void Device::playUntilClosed() {
         if (frames == 0) {
             // The end of the data: the file plays on until the output has
             // played all it holds.
-            if (!draining)
-                sink_->drain();
+            if (!draining) sink_->drain();
             draining = true;
             continue;
         }
@@ -271,21 +258,17 @@ void Device::playUntilClosed() {
 
 std::size_t Device::decodeBatch(std::size_t room, bool muted) {
     const auto slice = static_cast<std::size_t>(std::max(1L, rate_ / kSlicesPerSecond));
-    const std::size_t wanted =
-        std::min(room, static_cast<std::size_t>(std::max(1L, rate_ * kBatchSeconds)));
+    const std::size_t wanted = std::min(room, static_cast<std::size_t>(std::max(1L, rate_ * kBatchSeconds)));
     const std::size_t channels = Decoder::channels();
-    if (batch_.size() < wanted * channels)
-        batch_.resize(wanted * channels);
+    if (batch_.size() < wanted * channels) batch_.resize(wanted * channels);
     std::size_t frames = 0;
     while (frames < wanted) {
         const std::size_t got =
             decoder_->read(batch_.data() + frames * channels, std::min(slice, wanted - frames));
         frames += got;
-        if (got == 0 || commandWaiting())
-            break;
+        if (got == 0 || commandWaiting()) break;
     }
-    if (muted)
-        std::fill_n(batch_.begin(), frames * channels, std::int16_t{0});
+    if (muted) std::fill_n(batch_.begin(), frames * channels, std::int16_t{0});
     return frames;
 }
 
@@ -300,8 +283,7 @@ void Device::end() {
     noteHeard(false);
     {
         std::lock_guard lock(mutex_);
-        if (mode_ != Mode::Playing)
-            return;
+        if (mode_ != Mode::Playing) return;
         mode_ = Mode::Ended;
     }
     // Ended by itself: the desktop's player controls are told (nothing else
@@ -313,8 +295,7 @@ void Device::end() {
 // mute silences from the moment it was asked, also while the output plays
 // the last of the file.
 void Device::takeBack(std::int64_t discarded, Mode mode) {
-    if (discarded > 0 && mode != Mode::Ended)
-        decodedFrames_ -= decoder_->rewind(discarded);
+    if (discarded > 0 && mode != Mode::Ended) decodedFrames_ -= decoder_->rewind(discarded);
 }
 
 void Device::noteHeard(bool running) {
@@ -326,9 +307,7 @@ void Device::noteHeard(bool running) {
 
 void Device::waitForRoom(AudioSink::Clock::time_point retryAt) {
     std::unique_lock lock(mutex_);
-    const auto due = [this] {
-        return closing() || dropPending_ || mode_ != Mode::Playing || outputWoke_;
-    };
+    const auto due = [this] { return closing() || dropPending_ || mode_ != Mode::Playing || outputWoke_; };
     if (retryAt == AudioSink::Clock::time_point::max())
         wake_.wait(lock, due);
     else

@@ -39,14 +39,11 @@ bool isFolder(const std::string& path) {
 // before it is a folder, else as part of a name (names here may hold one),
 // separators first. `budget` bounds the lookups a name full of "\" may cost.
 bool resolveBackslashes(std::string& path, std::size_t from, int& budget) {
-    if (--budget < 0)
-        return false;
+    if (--budget < 0) return false;
     const std::size_t at = path.find('\\', from);
-    if (at == std::string::npos)
-        return exists(path);
+    if (at == std::string::npos) return exists(path);
     path[at] = '/';
-    if (isFolder(path.substr(0, at)) && resolveBackslashes(path, at + 1, budget))
-        return true;
+    if (isFolder(path.substr(0, at)) && resolveBackslashes(path, at + 1, budget)) return true;
     path[at] = '\\';
     return resolveBackslashes(path, at + 1, budget);
 }
@@ -59,8 +56,7 @@ std::optional<std::string> pathOfShortName(const std::string& name) {
     const std::size_t index = std::stoul(digits);
     auto& names = shortNames();
     std::lock_guard lock(names.mutex);
-    if (index >= names.paths.size())
-        return std::nullopt;
+    if (index >= names.paths.size()) return std::nullopt;
     return names.paths[index];
 }
 
@@ -71,29 +67,24 @@ bool isShortName(const std::string& name) { return name.rfind(kShortPrefix, 0) =
 std::optional<std::string> findFile(const std::string& name) {
     if (isShortName(name)) {
         auto path = pathOfShortName(name);
-        if (path && exists(*path))
-            return path;
+        if (path && exists(*path)) return path;
         return std::nullopt;
     }
-    if (exists(name))
-        return name;
+    if (exists(name)) return name;
     std::string resolved = name;
     int budget = 64;
-    if (name.find('\\') != std::string::npos && resolveBackslashes(resolved, 0, budget))
-        return resolved;
+    if (name.find('\\') != std::string::npos && resolveBackslashes(resolved, 0, budget)) return resolved;
     return std::nullopt;
 }
 
 std::string shortNameFor(const std::string& path) {
     std::error_code error;
     std::string absolute = std::filesystem::absolute(path, error).string();
-    if (error)
-        absolute = path;
+    if (error) absolute = path;
     auto& names = shortNames();
     std::lock_guard lock(names.mutex);
     auto [at, added] = names.byPath.try_emplace(absolute, names.paths.size());
-    if (added)
-        names.paths.push_back(absolute);
+    if (added) names.paths.push_back(absolute);
     return kShortPrefix + std::to_string(at->second);
 }
 

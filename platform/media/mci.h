@@ -25,5 +25,4 @@ constexpr MCIERROR MCIERR_INVALID_FILE = 304;
 //   to returnLength - 1 characters; may be null/0 when no reply is wanted.
 // hwndCallback: notification handle, accepted and ignored.
 // Returns MCIERR_NONE on success. Never blocks the caller on audio output.
-MCIERROR mciSendStringA(const char* command, char* returnString, unsigned returnLength,
-                        void* hwndCallback);
+MCIERROR mciSendStringA(const char* command, char* returnString, unsigned returnLength, void* hwndCallback);

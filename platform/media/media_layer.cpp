@@ -57,8 +57,7 @@ void reapFinished() {
 }
 
 MCIERROR reply(const std::string& text, char* buffer, unsigned length) {
-    if (!buffer || length == 0)
-        return MCIERR_NONE;
+    if (!buffer || length == 0) return MCIERR_NONE;
     const std::size_t kept = std::min<std::size_t>(text.size(), length - 1);
     std::copy_n(text.begin(), kept, buffer);
     buffer[kept] = '\0';
@@ -71,11 +70,9 @@ bool aliasTaken(Registry& r, const std::string& alias) {
 }
 
 MCIERROR open(Registry& r, const Command& c) {
-    if (aliasTaken(r, c.alias))
-        return MCIERR_DUPLICATE_ALIAS;
+    if (aliasTaken(r, c.alias)) return MCIERR_DUPLICATE_ALIAS;
     const auto path = findFile(c.element);
-    if (!path)
-        return MCIERR_FILE_NOT_FOUND;
+    if (!path) return MCIERR_FILE_NOT_FOUND;
     // The file is opened outside the lock, like every decoder and output call.
     auto decoder = std::make_unique<Decoder>();
     switch (decoder->open(*path)) {
@@ -84,15 +81,11 @@ MCIERROR open(Registry& r, const Command& c) {
     case Decoder::OpenResult::Ok: break;
     }
     std::lock_guard lock(r.mutex);
-    if (r.devices.count(c.alias))
-        return MCIERR_DUPLICATE_ALIAS;
-    if (!r.factory)
-        r.factory = defaultSinkFactory();
+    if (r.devices.count(c.alias)) return MCIERR_DUPLICATE_ALIAS;
+    if (!r.factory) r.factory = defaultSinkFactory();
     auto sink = r.factory();
-    if (!sink)
-        return MCIERR_CANNOT_LOAD_DRIVER;
-    r.devices.emplace(c.alias,
-                      std::make_shared<Device>(std::move(decoder), std::move(sink), r.handover));
+    if (!sink) return MCIERR_CANNOT_LOAD_DRIVER;
+    r.devices.emplace(c.alias, std::make_shared<Device>(std::move(decoder), std::move(sink), r.handover));
     return MCIERR_NONE;
 }
 
@@ -106,8 +99,7 @@ void closeAllLocked(Registry& r) {
 
 MCIERROR carryOut(const Command& c, char* buffer, unsigned length) {
     auto& r = registry();
-    if (c.verb == Verb::Open)
-        return open(r, c);
+    if (c.verb == Verb::Open) return open(r, c);
 
     std::lock_guard lock(r.mutex);
     if (c.verb == Verb::CloseAll) {
@@ -115,8 +107,7 @@ MCIERROR carryOut(const Command& c, char* buffer, unsigned length) {
         return MCIERR_NONE;
     }
     const auto found = r.devices.find(c.alias);
-    if (found == r.devices.end())
-        return MCIERR_INVALID_DEVICE_NAME;
+    if (found == r.devices.end()) return MCIERR_INVALID_DEVICE_NAME;
     Device& device = *found->second;
     switch (c.verb) {
     case Verb::Play: device.play(); break;
@@ -134,8 +125,7 @@ MCIERROR carryOut(const Command& c, char* buffer, unsigned length) {
         case StatusItem::Mode: return reply(device.modeText(), buffer, length);
         case StatusItem::Position:
             return reply(std::to_string(device.positionMilliseconds()), buffer, length);
-        case StatusItem::Length:
-            return reply(std::to_string(device.lengthMilliseconds()), buffer, length);
+        case StatusItem::Length: return reply(std::to_string(device.lengthMilliseconds()), buffer, length);
         }
         break;
     case Verb::Open:
@@ -175,11 +165,9 @@ void reportEndedByItself(const Device& device) {
     std::string alias;
     {
         std::lock_guard lock(r.mutex);
-        const auto found = std::find_if(r.devices.begin(), r.devices.end(), [&](const auto& entry) {
-            return entry.second.get() == &device;
-        });
-        if (found == r.devices.end())
-            return;  // closed meanwhile
+        const auto found = std::find_if(r.devices.begin(), r.devices.end(),
+                                        [&](const auto& entry) { return entry.second.get() == &device; });
+        if (found == r.devices.end()) return;  // closed meanwhile
         alias = found->first;
     }
     EndListener listener;
@@ -187,8 +175,7 @@ void reportEndedByItself(const Device& device) {
         std::lock_guard lock(r.endListenerMutex);
         listener = r.endListener;
     }
-    if (listener)
-        listener(alias);
+    if (listener) listener(alias);
 }
 
 void shutdown(std::chrono::milliseconds limit) {
@@ -200,8 +187,7 @@ void shutdown(std::chrono::milliseconds limit) {
         closeAllLocked(r);
         closing = r.closing;
     }
-    for (const auto& device : closing)
-        device->waitFinished(deadline);
+    for (const auto& device : closing) device->waitFinished(deadline);
     reapFinished();
     std::lock_guard lock(r.mutex);
     for (auto& device : r.closing) {
@@ -214,8 +200,7 @@ void shutdown(std::chrono::milliseconds limit) {
 }  // namespace media
 
 MCIERROR mciSendStringA(const char* command, char* returnString, unsigned returnLength, void*) {
-    if (returnString && returnLength > 0)
-        returnString[0] = '\0';
+    if (returnString && returnLength > 0) returnString[0] = '\0';
     const std::string text = command ? command : "";
     {
         auto& r = media::registry();
@@ -224,12 +209,10 @@ MCIERROR mciSendStringA(const char* command, char* returnString, unsigned return
             std::lock_guard lock(r.observerMutex);
             observer = r.observer;
         }
-        if (observer)
-            observer(text);
+        if (observer) observer(text);
     }
     media::reapFinished();
     const media::Command parsed = media::parseCommand(text);
-    if (parsed.error != MCIERR_NONE)
-        return parsed.error;
+    if (parsed.error != MCIERR_NONE) return parsed.error;
     return media::carryOut(parsed, returnString, returnLength);
 }

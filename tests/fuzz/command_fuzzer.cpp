@@ -45,17 +45,14 @@ constexpr BaseDevice kBase[] = {{"b1", "a.mp3"}, {"b2", "b c.mp3"}, {"lirovan", 
 // run, so an output that kept what it heard would grow without end.
 class DiscardSink final : public velmyr_test::NullSink {
 public:
-    bool open(long rate, int channels, media::PlaybackThread&) override {
-        return rate > 0 && channels > 0;
-    }
+    bool open(long rate, int channels, media::PlaybackThread&) override { return rate > 0 && channels > 0; }
 };
 
 MCIERROR send(const std::string& text) { return mciSendStringA(text.c_str(), nullptr, 0, nullptr); }
 
 std::string statusMode(const std::string& alias) {
     char reply[32] = {};
-    if (mciSendStringA(("status " + alias + " mode").c_str(), reply, sizeof reply, nullptr) !=
-        MCIERR_NONE)
+    if (mciSendStringA(("status " + alias + " mode").c_str(), reply, sizeof reply, nullptr) != MCIERR_NONE)
         return "error";
     return reply;
 }
@@ -66,16 +63,14 @@ bool isBase(const std::string& alias) {
 }
 
 void openBase(const BaseDevice& base) {
-    const MCIERROR error =
-        send(std::string("open ") + base.file + " type mpegvideo alias " + base.alias);
+    const MCIERROR error = send(std::string("open ") + base.file + " type mpegvideo alias " + base.alias);
     FUZZ_CHECK(error == MCIERR_NONE, base.alias);
 }
 
 std::string upper(std::string_view text) {
     std::string out(text);
     for (char& c : out)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return out;
 }
 
@@ -107,9 +102,9 @@ void checkParsed(std::string_view text, const media::Command& c) {
         FUZZ_CHECK(!c.alias.empty(), shown);
         FUZZ_CHECK(c.alias != "all", shown);
         FUZZ_CHECK(c.alias.find_first_of(" \t") == std::string::npos, shown);
-        FUZZ_CHECK(std::none_of(c.alias.begin(), c.alias.end(),
-                                [](char ch) { return ch >= 'A' && ch <= 'Z'; }),
-                   shown);
+        FUZZ_CHECK(
+            std::none_of(c.alias.begin(), c.alias.end(), [](char ch) { return ch >= 'A' && ch <= 'Z'; }),
+            shown);
         FUZZ_CHECK(text.find(c.alias) != std::string_view::npos ||
                        upper(text).find(upper(c.alias)) != std::string::npos,
                    shown);
@@ -130,8 +125,7 @@ void checkParsed(std::string_view text, const media::Command& c) {
 // Where an open command's file lies, when it is in the scratch folder.
 std::string realPath(const std::string& path) {
     char* real = ::realpath(path.c_str(), nullptr);
-    if (!real)
-        return {};
+    if (!real) return {};
     const std::string resolved(real);
     ::free(real);
     return resolved;
@@ -139,8 +133,7 @@ std::string realPath(const std::string& path) {
 
 bool opensInsideScratch(const std::string& element) {
     const auto found = media::findFile(element);
-    if (!found)
-        return true;  // fails at once with "file not found"
+    if (!found) return true;  // fails at once with "file not found"
     return realPath(*found).rfind(fuzz::scratchFolder() + "/", 0) == 0;
 }
 
@@ -149,8 +142,7 @@ bool opensInsideScratch(const std::string& element) {
 // which must lead back to the same file.
 std::string withShortName(const std::string& text, const media::Command& open) {
     char shortName[12];
-    const unsigned long length =
-        GetShortPathNameA(open.element.c_str(), shortName, sizeof shortName);
+    const unsigned long length = GetShortPathNameA(open.element.c_str(), shortName, sizeof shortName);
     const auto found = media::findFile(open.element);
     if (!found) {
         FUZZ_CHECK(length == 0, "short name for a missing file: " + open.element);
@@ -159,8 +151,7 @@ std::string withShortName(const std::string& text, const media::Command& open) {
     FUZZ_CHECK(length > 0 && length < sizeof shortName && std::strlen(shortName) == length,
                "no short name for " + open.element);
     const auto back = media::findFile(shortName);
-    FUZZ_CHECK(back && realPath(*back) == realPath(*found),
-               open.element + " -> " + std::string(shortName));
+    FUZZ_CHECK(back && realPath(*back) == realPath(*found), open.element + " -> " + std::string(shortName));
     return "open " + std::string(shortName) + " type mpegvideo alias " + open.alias;
 }
 
@@ -180,11 +171,9 @@ ReplyBuffer replyBufferFor(std::uint8_t selector) {
 }
 
 bool allDigits(const char* s) {
-    if (!*s)
-        return false;
+    if (!*s) return false;
     for (; *s; ++s)
-        if (*s < '0' || *s > '9')
-            return false;
+        if (*s < '0' || *s > '9') return false;
     return true;
 }
 
@@ -203,8 +192,7 @@ void runCommand(std::string_view bytes, const ReplyBuffer& replyShape, InputEffe
     if (c.error == MCIERR_NONE && c.verb == media::Verb::Open) {
         if (!opensInsideScratch(c.element))
             return;  // not a file of ours: no reason to decode the machine's files
-        if (replyShape.shortNames)
-            text = withShortName(text, c);
+        if (replyShape.shortNames) text = withShortName(text, c);
     }
 
     constexpr unsigned kGuard = 16;
@@ -212,12 +200,11 @@ void runCommand(std::string_view bytes, const ReplyBuffer& replyShape, InputEffe
     char* reply = replyShape.present ? buffer.data() : nullptr;
     const MCIERROR error = mciSendStringA(text.c_str(), reply, replyShape.length, nullptr);
 
-    if (c.error != MCIERR_NONE)
-        FUZZ_CHECK(error == c.error, text);
+    if (c.error != MCIERR_NONE) FUZZ_CHECK(error == c.error, text);
     FUZZ_CHECK(error == MCIERR_NONE || isKnownError(error), text);
-    FUZZ_CHECK(std::all_of(buffer.begin() + replyShape.length, buffer.end(),
-                           [](char b) { return b == '\x5a'; }),
-               "reply written past its buffer: " + text);
+    FUZZ_CHECK(
+        std::all_of(buffer.begin() + replyShape.length, buffer.end(), [](char b) { return b == '\x5a'; }),
+        "reply written past its buffer: " + text);
     if (reply && replyShape.length > 0) {
         FUZZ_CHECK(std::memchr(reply, '\0', replyShape.length) != nullptr, text);
         if (c.error == MCIERR_NONE && c.verb != media::Verb::Status)
@@ -226,20 +213,18 @@ void runCommand(std::string_view bytes, const ReplyBuffer& replyShape, InputEffe
     if (error == MCIERR_NONE && reply && replyShape.length >= 16 && c.verb == media::Verb::Status) {
         const std::string answer(reply);
         if (c.item == media::StatusItem::Mode)
-            FUZZ_CHECK(answer == "not ready" || answer == "stopped" || answer == "playing" ||
-                           answer == "paused",
-                       text + " -> " + answer);
+            FUZZ_CHECK(
+                answer == "not ready" || answer == "stopped" || answer == "playing" || answer == "paused",
+                text + " -> " + answer);
         else
             FUZZ_CHECK(allDigits(reply), text + " -> " + answer);
     }
 
-    if (error != MCIERR_NONE || c.error != MCIERR_NONE)
-        return;
+    if (error != MCIERR_NONE || c.error != MCIERR_NONE) return;
     switch (c.verb) {
     case media::Verb::Open:
         effects.opened.insert(c.alias);
-        if (isBase(c.alias))
-            effects.touched.insert(c.alias);
+        if (isBase(c.alias)) effects.touched.insert(c.alias);
         break;
     case media::Verb::CloseAll:
         effects.closedAll = true;
@@ -247,18 +232,15 @@ void runCommand(std::string_view bytes, const ReplyBuffer& replyShape, InputEffe
         break;
     case media::Verb::Status: break;
     default:
-        if (c.verb == media::Verb::Close)
-            effects.opened.erase(c.alias);
-        if (isBase(c.alias))
-            effects.touched.insert(c.alias);
+        if (c.verb == media::Verb::Close) effects.opened.erase(c.alias);
+        if (isBase(c.alias)) effects.touched.insert(c.alias);
         break;
     }
 }
 
 void restoreTable(const InputEffects& effects) {
     for (const auto& alias : effects.opened)
-        if (!isBase(alias))
-            FUZZ_CHECK(send("close " + alias) == MCIERR_NONE, alias);
+        if (!isBase(alias)) FUZZ_CHECK(send("close " + alias) == MCIERR_NONE, alias);
     for (const auto& base : kBase) {
         if (effects.closedAll || effects.touched.count(base.alias)) {
             send(std::string("close ") + base.alias);
@@ -266,10 +248,8 @@ void restoreTable(const InputEffects& effects) {
         }
     }
     for (const auto& alias : effects.opened)
-        if (!isBase(alias))
-            FUZZ_CHECK(statusMode(alias) == "error", "still open after the input: " + alias);
-    for (const auto& base : kBase)
-        FUZZ_CHECK(statusMode(base.alias) == "stopped", base.alias);
+        if (!isBase(alias)) FUZZ_CHECK(statusMode(alias) == "error", "still open after the input: " + alias);
+    for (const auto& base : kBase) FUZZ_CHECK(statusMode(base.alias) == "stopped", base.alias);
 }
 
 }  // namespace
@@ -287,16 +267,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     FUZZ_CHECK(::chdir(folder.c_str()) == 0, folder);
 
     media::setSinkFactory([] { return std::make_unique<DiscardSink>(); });
-    for (const auto& base : kBase)
-        openBase(base);
+    for (const auto& base : kBase) openBase(base);
     // Playback threads still running at exit would hide real leaks.
     std::atexit([] { media::shutdown(std::chrono::seconds(10)); });
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size == 0)
-        return 0;
+    if (size == 0) return 0;
     const ReplyBuffer replyShape = replyBufferFor(data[0]);
     std::string_view rest(reinterpret_cast<const char*>(data) + 1, size - 1);
 
@@ -304,8 +282,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t n = 0; n < kMaxCommands; ++n) {
         const std::size_t end = rest.find('\n');
         runCommand(rest.substr(0, end), replyShape, effects);
-        if (end == std::string_view::npos)
-            break;
+        if (end == std::string_view::npos) break;
         rest.remove_prefix(end + 1);
     }
     restoreTable(effects);

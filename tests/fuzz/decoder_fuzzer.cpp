@@ -43,8 +43,7 @@ bool within(std::chrono::steady_clock::duration limit, Condition done) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     auto interval = 20us;
     while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return done();
+        if (std::chrono::steady_clock::now() >= deadline) return done();
         std::this_thread::sleep_for(interval);
         interval = std::min<std::chrono::microseconds>(interval * 2, 2ms);
     }
@@ -65,8 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     media::setSinkFactory(hub.factory());
 
     char reply[64] = {};
-    const MCIERROR opened = mciSendStringA(
-        ("open " + filePath() + " type mpegvideo alias fz").c_str(), reply, sizeof reply, nullptr);
+    const MCIERROR opened = mciSendStringA(("open " + filePath() + " type mpegvideo alias fz").c_str(), reply,
+                                           sizeof reply, nullptr);
     if (opened != MCIERR_NONE) {
         FUZZ_CHECK(opened == MCIERR_INVALID_FILE, "open gave " + std::to_string(opened));
         FUZZ_CHECK(hub.sinkCount() == 0, "an output was made for a file that did not open");
@@ -93,9 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         command("play fz");
     }
 
-    const bool ended = within(kPatience, [&] {
-        return command("status fz mode") != "playing" || hub.frames(0) > kFrameCap;
-    });
+    const bool ended = within(
+        kPatience, [&] { return command("status fz mode") != "playing" || hub.frames(0) > kFrameCap; });
     FUZZ_CHECK(ended, "playback neither ended nor grew past the cap");
     command("stop fz");
     FUZZ_CHECK(isNumber(command("status fz position")), "position");
@@ -110,7 +108,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(!record.opened || record.channels == 2, "channels");
     FUZZ_CHECK(record.samples.size() % 2 == 0, "odd sample count");
     if (muted)
-        FUZZ_CHECK(velmyr_test::peakLevel(record.samples, 2, 0, record.frames()) == 0,
-                   "sound while muted");
+        FUZZ_CHECK(velmyr_test::peakLevel(record.samples, 2, 0, record.frames()) == 0, "sound while muted");
     return 0;
 }

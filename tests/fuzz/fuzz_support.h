@@ -14,18 +14,15 @@
 
 namespace fuzz {
 
-[[noreturn]] inline void fail(const char* condition, const char* file, int line,
-                              std::string_view detail) {
-    std::fprintf(stderr, "\n==velmyr fuzz== check failed at %s:%d: %s\n  %.*s\n", file, line,
-                 condition, static_cast<int>(std::min<std::size_t>(detail.size(), 2000)),
-                 detail.data());
+[[noreturn]] inline void fail(const char* condition, const char* file, int line, std::string_view detail) {
+    std::fprintf(stderr, "\n==velmyr fuzz== check failed at %s:%d: %s\n  %.*s\n", file, line, condition,
+                 static_cast<int>(std::min<std::size_t>(detail.size(), 2000)), detail.data());
     std::abort();
 }
 
-#define FUZZ_CHECK(condition, detail)                               \
-    do {                                                            \
-        if (!(condition))                                           \
-            ::fuzz::fail(#condition, __FILE__, __LINE__, (detail)); \
+#define FUZZ_CHECK(condition, detail)                                             \
+    do {                                                                          \
+        if (!(condition)) ::fuzz::fail(#condition, __FILE__, __LINE__, (detail)); \
     } while (false)
 
 // A folder of our own, on tmpfs when there is one (the targets write a file

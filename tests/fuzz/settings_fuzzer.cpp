@@ -33,10 +33,9 @@ std::string settingsPath() { return fuzz::scratchFolder() + "/velmyr.ini"; }
 
 std::string read(const Name& name, unsigned long size) {
     std::vector<char> buffer(size + 8, '\x5a');
-    const unsigned long count = GetPrivateProfileStringA(
-        name.section, name.key, kDefault, buffer.data(), size, settingsPath().c_str());
-    FUZZ_CHECK(count < size,
-               "count " + std::to_string(count) + " for size " + std::to_string(size));
+    const unsigned long count = GetPrivateProfileStringA(name.section, name.key, kDefault, buffer.data(),
+                                                         size, settingsPath().c_str());
+    FUZZ_CHECK(count < size, "count " + std::to_string(count) + " for size " + std::to_string(size));
     FUZZ_CHECK(buffer[count] == '\0', "not terminated after the count");
     FUZZ_CHECK(std::strlen(buffer.data()) == count, "count differs from the text");
     for (std::size_t i = size; i < buffer.size(); ++i)
@@ -54,8 +53,7 @@ std::size_t lineCount(std::string_view text) {
 // gain a line end. Every other byte stays as it was.
 void checkOtherLinesKept(std::string_view before, std::string_view after) {
     std::size_t prefix = 0;
-    while (prefix < before.size() && prefix < after.size() && before[prefix] == after[prefix])
-        ++prefix;
+    while (prefix < before.size() && prefix < after.size() && before[prefix] == after[prefix]) ++prefix;
     std::size_t suffix = 0;
     while (suffix < before.size() - prefix && suffix < after.size() - prefix &&
            before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
@@ -63,14 +61,12 @@ void checkOtherLinesKept(std::string_view before, std::string_view after) {
     const std::string_view removed = before.substr(prefix, before.size() - prefix - suffix);
     const std::string_view added = after.substr(prefix, after.size() - prefix - suffix);
     const auto breaks = [](std::string_view s) { return std::count(s.begin(), s.end(), '\n'); };
-    const std::string detail =
-        "\"" + std::string(removed) + "\" became \"" + std::string(added) + "\"";
+    const std::string detail = "\"" + std::string(removed) + "\" became \"" + std::string(added) + "\"";
 
     const std::size_t linesBefore = lineCount(before), linesAfter = lineCount(after);
     FUZZ_CHECK(linesAfter >= linesBefore && linesAfter <= linesBefore + 2, detail);
     if (linesAfter == linesBefore) {
-        FUZZ_CHECK(breaks(removed) == 0 && breaks(added) == 0,
-                   "more than one line changed: " + detail);
+        FUZZ_CHECK(breaks(removed) == 0 && breaks(added) == 0, "more than one line changed: " + detail);
     } else {
         FUZZ_CHECK(removed.empty(), "lines changed as well as added: " + detail);
         FUZZ_CHECK(breaks(added) >= 1 && breaks(added) <= 3, detail);
@@ -82,8 +78,7 @@ void checkOtherLinesKept(std::string_view before, std::string_view after) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     const std::size_t newline = input.find('\n');
-    if (size == 0 || newline == std::string_view::npos)
-        return 0;
+    if (size == 0 || newline == std::string_view::npos) return 0;
     const Name& name = kNames[static_cast<unsigned char>(input[0]) % std::size(kNames)];
     std::string_view request = input.substr(1, newline - 1);
     const std::string value(request.substr(0, request.find('\0')));
@@ -95,9 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const unsigned long size : kBufferSizes)
         FUZZ_CHECK(read(name, size) == whole.substr(0, size - 1), "cut read is not a prefix");
     if (whole != kDefault)
-        FUZZ_CHECK(
-            file.find(whole) != std::string_view::npos && whole.find('\n') == std::string::npos,
-            "read a value that is not a part of one line of the file: " + whole);
+        FUZZ_CHECK(file.find(whole) != std::string_view::npos && whole.find('\n') == std::string::npos,
+                   "read a value that is not a part of one line of the file: " + whole);
 
     // A store either is read back as stored, keeping every other line, or
     // leaves the file as it was.
@@ -113,9 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkOtherLinesKept(file, after);
 
     // Storing the same value again changes nothing.
-    FUZZ_CHECK(
-        WritePrivateProfileStringA(name.section, name.key, value.c_str(), settingsPath().c_str()),
-        "second store refused");
+    FUZZ_CHECK(WritePrivateProfileStringA(name.section, name.key, value.c_str(), settingsPath().c_str()),
+               "second store refused");
     FUZZ_CHECK(fuzz::readFile(settingsPath()) == after, "second store changed the file");
     return 0;
 }

@@ -58,8 +58,8 @@ TEST_F(LirovanCommands, PlayFileStopsClosesOpensTheShortFormAndPlays) {
 TEST_F(LirovanCommands, PlayFileOfAMissingFileSendsAnEmptyPathAndNothingPlays) {
     TempDir dir;
     Lirovan::PlayFile((dir.path() / "gone.mp3").string());
-    EXPECT_EQ(sent(), (Commands{"stop lirovan", "close lirovan",
-                                "open  type mpegvideo alias lirovan", "play lirovan"}));
+    EXPECT_EQ(sent(), (Commands{"stop lirovan", "close lirovan", "open  type mpegvideo alias lirovan",
+                                "play lirovan"}));
     EXPECT_EQ(send("status lirovan mode"), MCIERR_INVALID_DEVICE_NAME);
     EXPECT_EQ(hub_.sinkCount(), 0u);
 }
@@ -67,8 +67,7 @@ TEST_F(LirovanCommands, PlayFileOfAMissingFileSendsAnEmptyPathAndNothingPlays) {
 TEST_F(LirovanCommands, PlayFileOfATooLongPathOpensItsShortName) {
     TempDir dir;
     std::string relative = "folder";
-    while (relative.size() < 300)
-        relative += "/another folder";
+    while (relative.size() < 300) relative += "/another folder";
     const auto path = dir.copy("tone440.mp3", relative + "/a.mp3");
     Lirovan::PlayFile(path);
     const auto commands = sent();
@@ -98,8 +97,7 @@ TEST_F(LirovanCommands, PlayFileWhilePlayingOrPausedReplacesTheFile) {
     }
     const double tones[] = {440, 660, 880};
     for (std::size_t i = 0; i < 3; ++i)
-        EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(i).samples, 2, kRate, 0, kRate / 4),
-                    tones[i], 5);
+        EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(i).samples, 2, kRate, 0, kRate / 4), tones[i], 5);
     EXPECT_EQ(status("lirovan", "mode"), "playing");
     EXPECT_EQ(hub_.openSinks(), 1u);
 }

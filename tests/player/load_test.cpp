@@ -42,15 +42,15 @@ protected:
         });
     }
 
-    void report(const char* what, const ProcessUsage& start, const Peak& peak,
-                const ProcessUsage& end, const std::string& extra) {
+    void report(const char* what, const ProcessUsage& start, const Peak& peak, const ProcessUsage& end,
+                const std::string& extra) {
         char line[400];
         std::snprintf(line, sizeof line,
                       "%d rounds of %s: threads %d/%d/%d, descriptors %d/%d/%d, "
                       "resident KiB %ld/%ld/%ld (start/peak/end)%s",
                       kRounds, what, start.threads, peak.threads, end.threads, start.descriptors,
-                      peak.descriptors, end.descriptors, start.residentKilobytes,
-                      peak.residentKilobytes, end.residentKilobytes, extra.c_str());
+                      peak.descriptors, end.descriptors, start.residentKilobytes, peak.residentKilobytes,
+                      end.residentKilobytes, extra.c_str());
         RecordProperty("figures", line);
         std::printf("[ figures  ] %s\n", line);
     }
@@ -59,8 +59,7 @@ protected:
 TEST_F(PlayerLoad, PlayFileOverAndOverReleasesEveryFileItReplaces) {
     TempDir dir;
     const std::string missing = (dir.path() / "gone.mp3").string();
-    const std::string tones[] = {fixture("tone440.mp3"), fixture("tone660.mp3"),
-                                 fixture("tone880.mp3")};
+    const std::string tones[] = {fixture("tone440.mp3"), fixture("tone660.mp3"), fixture("tone880.mp3")};
     const auto start = usageBeforePlayback();
     Peak peak;
     peak.see(start);
@@ -71,8 +70,7 @@ TEST_F(PlayerLoad, PlayFileOverAndOverReleasesEveryFileItReplaces) {
         const bool absent = i % 10 == 4;
         Lirovan::PlayFile(absent ? missing : tones[i % 3]);
         opened += absent ? 0 : 1;
-        if (i % 10 == 0)
-            peak.see(processUsage());
+        if (i % 10 == 0) peak.see(processUsage());
     }
     const auto perCall = (Clock::now() - begin) / kRounds;
     peak.see(processUsage());
@@ -118,8 +116,7 @@ TEST_F(PlayerLoad, PauseAndResumeOverAndOverHoldNothingMore) {
         return hub_.waitFor(
             [&] {
                 const auto r = hub_.record(0);
-                return (r.pauses >= pauses && r.resumes >= resumes) ||
-                       status("lirovan", "mode") == "stopped";
+                return (r.pauses >= pauses && r.resumes >= resumes) || status("lirovan", "mode") == "stopped";
             },
             kPatience);
     };
@@ -129,8 +126,7 @@ TEST_F(PlayerLoad, PauseAndResumeOverAndOverHoldNothingMore) {
         ASSERT_TRUE(reached(before.pauses + i, before.resumes + i - 1));
         Lirovan::ResumeTrack();
         ASSERT_TRUE(reached(before.pauses + i, before.resumes + i));
-        if (i % 10 == 0)
-            peak.see(processUsage());
+        if (i % 10 == 0) peak.see(processUsage());
     }
     EXPECT_EQ(status("lirovan", "mode"), "playing");
     EXPECT_EQ(hub_.record(0).pauses, before.pauses + kRounds);

@@ -37,8 +37,7 @@ public:
         : hub_(std::move(hub)), index_(index) {}
 
     bool open(long rate, int channels, PlaybackThread&) override {
-        if (rate <= 0 || channels <= 0)
-            return false;
+        if (rate <= 0 || channels <= 0) return false;
         clock_.emplace(rate, hub_->options.speed);
         queueLimit_ = rate * hub_->options.queue.count() / 1000;
         block_ = static_cast<std::size_t>(std::max(1L, rate / 100));
@@ -54,11 +53,9 @@ public:
     // A block of 10 ms at a time, once the queue is down to its limit.
     Room room(Clock::time_point now) override {
         if (draining_) {
-            return clock_->queued(now) == 0 ? Room::drained()
-                                            : Room::full(clock_->whenQueuedAtMost(0, now));
+            return clock_->queued(now) == 0 ? Room::drained() : Room::full(clock_->whenQueuedAtMost(0, now));
         }
-        if (clock_->queued(now) <= queueLimit_)
-            return Room::open(block_);
+        if (clock_->queued(now) <= queueLimit_) return Room::open(block_);
         return Room::full(clock_->whenQueuedAtMost(queueLimit_, now));
     }
 
@@ -70,8 +67,7 @@ public:
         update([&](CaptureRecord& r) {
             r.samples.insert(r.samples.end(), samples,
                              samples + frames * static_cast<std::size_t>(channels_));
-            if (r.writes++ == 0)
-                r.firstWriteAt = now;
+            if (r.writes++ == 0) r.firstWriteAt = now;
             r.lastWriteAt = now;
         });
         clock_->wrote(static_cast<std::int64_t>(frames), now);
@@ -166,16 +162,14 @@ std::size_t CaptureHub::openSinks() const {
                       [](const CaptureRecord& r) { return r.opened && !r.closed; }));
 }
 
-bool CaptureHub::waitFor(const std::function<bool()>& condition,
-                         std::chrono::milliseconds timeout) const {
+bool CaptureHub::waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) const {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!condition()) {
         std::unique_lock lock(state_->mutex);
         // The condition reads the hub itself, so it is checked unlocked and a
         // change between check and wait is caught by the short wait.
         if (state_->changed.wait_until(
-                lock, std::min(deadline,
-                               std::chrono::steady_clock::now() + std::chrono::milliseconds(5))) ==
+                lock, std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(5))) ==
                 std::cv_status::timeout &&
             std::chrono::steady_clock::now() >= deadline) {
             lock.unlock();
@@ -187,8 +181,7 @@ bool CaptureHub::waitFor(const std::function<bool()>& condition,
 
 double toneFrequency(const std::vector<std::int16_t>& samples, int channels, long rate,
                      std::int64_t firstFrame, std::int64_t frameCount) {
-    if (channels <= 0 || rate <= 0 || firstFrame < 0)
-        return 0;
+    if (channels <= 0 || rate <= 0 || firstFrame < 0) return 0;
     const std::int64_t available = static_cast<std::int64_t>(samples.size()) / channels;
     const std::int64_t end = std::min(available, firstFrame + frameCount);
     int crossings = 0;
@@ -197,28 +190,23 @@ double toneFrequency(const std::vector<std::int16_t>& samples, int channels, lon
         const int before = samples[static_cast<std::size_t>((i - 1) * channels)];
         const int now = samples[static_cast<std::size_t>(i * channels)];
         if (before < 0 && now >= 0) {
-            if (firstCrossing < 0)
-                firstCrossing = i;
+            if (firstCrossing < 0) firstCrossing = i;
             lastCrossing = i;
             ++crossings;
         }
     }
-    if (crossings < 2)
-        return 0;
+    if (crossings < 2) return 0;
     return static_cast<double>(crossings - 1) * static_cast<double>(rate) /
            static_cast<double>(lastCrossing - firstCrossing);
 }
 
 int peakLevel(const std::vector<std::int16_t>& samples, int channels, std::int64_t firstFrame,
               std::int64_t frameCount) {
-    if (channels <= 0 || firstFrame < 0)
-        return 0;
+    if (channels <= 0 || firstFrame < 0) return 0;
     const auto begin = std::min(samples.size(), static_cast<std::size_t>(firstFrame * channels));
-    const auto end =
-        std::min(samples.size(), static_cast<std::size_t>((firstFrame + frameCount) * channels));
+    const auto end = std::min(samples.size(), static_cast<std::size_t>((firstFrame + frameCount) * channels));
     int peak = 0;
-    for (std::size_t i = begin; i < end; ++i)
-        peak = std::max(peak, std::abs(static_cast<int>(samples[i])));
+    for (std::size_t i = begin; i < end; ++i) peak = std::max(peak, std::abs(static_cast<int>(samples[i])));
     return peak;
 }
 

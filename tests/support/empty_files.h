@@ -23,8 +23,7 @@ inline std::string makeEmptyMp3s(const QString& folder, int count) {
     for (int i = 0; i < count; ++i) {
         std::snprintf(name, sizeof name, "/%05d.mp3", i);
         const int fd = ::open((base + name).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-        if (fd < 0)
-            return "file " + std::to_string(i) + ": " + std::strerror(errno);
+        if (fd < 0) return "file " + std::to_string(i) + ": " + std::strerror(errno);
         ::close(fd);
     }
     return {};

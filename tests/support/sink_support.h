@@ -43,8 +43,7 @@ class TestThread final : public media::PlaybackThread {
 public:
     void wake() override {}
     bool waitUntil(const std::function<bool()>& settled) override {
-        while (!settled())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        while (!settled()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         return true;
     }
     bool closing() const override { return false; }

@@ -26,9 +26,7 @@ bool writeAccessDenied(const char* path) {
 }
 }  // namespace
 
-void failWriteStep(std::optional<WriteStep> step) {
-    failing = step ? static_cast<int>(*step) : kNone;
-}
+void failWriteStep(std::optional<WriteStep> step) { failing = step ? static_cast<int>(*step) : kNone; }
 
 void denyWriteAccessTo(std::optional<std::string> folder) {
     const std::lock_guard guard(deniedLock);

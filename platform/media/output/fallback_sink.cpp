@@ -17,11 +17,9 @@ public:
 
     bool open(long rate, int channels, PlaybackThread& thread) override {
         for (const auto make : {makePulseSink, makeAlsaSink, makeSilentSink}) {
-            if (thread.closing())
-                return false;
+            if (thread.closing()) return false;
             next_ = make();
-            if (next_->open(rate, channels, thread))
-                return true;
+            if (next_->open(rate, channels, thread)) return true;
             next_->close();
             next_.reset();
         }

@@ -29,8 +29,7 @@ public:
     std::int64_t pause() override { return next_->pause(); }
     void resume() override { next_->resume(); }
     void close() override {
-        if (next_)
-            next_->close();
+        if (next_) next_->close();
     }
 
 protected:

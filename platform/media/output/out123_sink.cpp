@@ -41,8 +41,7 @@ public:
     bool open(long rate, int channels, PlaybackThread&) override {
         keepAlsaLoaded();
         handle_ = out123_new();
-        if (!handle_)
-            return false;
+        if (!handle_) return false;
         out123_param_int(handle_, OUT123_FLAGS, OUT123_QUIET);
         if (out123_open(handle_, "alsa", nullptr) != OUT123_OK ||
             out123_start(handle_, rate, channels, MPG123_ENC_SIGNED_16) != OUT123_OK) {
@@ -60,19 +59,16 @@ public:
     // its duration has passed.
     Room room(Clock::time_point now) override {
         if (draining_) {
-            return clock_->queued(now) == 0 ? Room::drained()
-                                            : Room::full(clock_->whenQueuedAtMost(0, now));
+            return clock_->queued(now) == 0 ? Room::drained() : Room::full(clock_->whenQueuedAtMost(0, now));
         }
         return Room::open(static_cast<std::size_t>(std::max(1L, rate_ / kBlocksPerSecond)));
     }
 
     Written write(const std::int16_t* samples, std::size_t frames) override {
         draining_ = false;
-        const std::size_t bytes =
-            frames * static_cast<std::size_t>(channels_) * sizeof(std::int16_t);
+        const std::size_t bytes = frames * static_cast<std::size_t>(channels_) * sizeof(std::int16_t);
         const std::size_t played = out123_play(handle_, const_cast<std::int16_t*>(samples), bytes);
-        if (played != bytes)
-            return Written::Failed;
+        if (played != bytes) return Written::Failed;
         clock_->wrote(static_cast<std::int64_t>(frames), Clock::now());
         return Written::All;
     }
@@ -95,8 +91,7 @@ public:
     void resume() override { clock_->resumeAt(Clock::now()); }
 
     void close() override {
-        if (!handle_)
-            return;
+        if (!handle_) return;
         out123_drop(handle_);
         out123_close(handle_);
         out123_del(handle_);

@@ -22,19 +22,16 @@ public:
     // Records `frames` written at `now`. An output that ran dry starts
     // consuming the new frames from `now`, not from when it ran dry.
     void wrote(std::int64_t frames, Clock::time_point now) {
-        if (running_ && queued(now) == 0)
-            restartAt(now);
+        if (running_ && queued(now) == 0) restartAt(now);
         written_ += frames;
     }
 
     // The moment at which no more than `limit` frames will be queued.
     Clock::time_point whenQueuedAtMost(std::int64_t limit, Clock::time_point now) const {
         const std::int64_t excess = queued(now) - limit;
-        if (excess <= 0 || !running_)
-            return now;
+        if (excess <= 0 || !running_) return now;
         const double seconds = static_cast<double>(excess) / framesPerSecond_;
-        return now +
-               std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+        return now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     }
 
     // Forgets what is queued at `now` and returns how many frames that was.
@@ -46,23 +43,20 @@ public:
     }
 
     void pauseAt(Clock::time_point now) {
-        if (!running_)
-            return;
+        if (!running_) return;
         consumedAtStart_ = consumed(now);
         running_ = false;
     }
 
     void resumeAt(Clock::time_point now) {
-        if (running_)
-            return;
+        if (running_) return;
         running_ = true;
         since_ = now;
     }
 
 private:
     std::int64_t consumed(Clock::time_point now) const {
-        if (!running_)
-            return consumedAtStart_;
+        if (!running_) return consumedAtStart_;
         const double seconds = std::chrono::duration<double>(now - since_).count();
         const auto elapsed = static_cast<std::int64_t>(std::max(0.0, seconds) * framesPerSecond_);
         return std::min(written_, consumedAtStart_ + elapsed);

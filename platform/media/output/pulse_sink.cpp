@@ -31,8 +31,7 @@ std::uint32_t bytesOf(long milliseconds, long rate, std::size_t frameBytes) {
 
 // For requests whose answer nobody waits for.
 void releaseOperation(pa_operation* operation) {
-    if (operation)
-        pa_operation_unref(operation);
+    if (operation) pa_operation_unref(operation);
 }
 
 // One stream per device on the process's one connection to the server,
@@ -105,32 +104,27 @@ PulseSink::~PulseSink() { close(); }
 
 bool PulseSink::open(long rate, int channels, PlaybackThread& thread) {
     ServerConnection& server = ServerConnection::instance();
-    if (!server.loop() || rate <= 0 || channels <= 0 ||
-        channels > static_cast<int>(PA_CHANNELS_MAX))
+    if (!server.loop() || rate <= 0 || channels <= 0 || channels > static_cast<int>(PA_CHANNELS_MAX))
         return false;
     thread_ = &thread;
     rate_ = rate;
     frameBytes_ = static_cast<std::size_t>(channels) * sizeof(std::int16_t);
-    if (!startConnecting())
-        return false;
+    if (!startConnecting()) return false;
     // A server that is stopped answers nothing: this wait ends only when it
     // does, or when the device is closed.
     const bool answered = thread.waitUntil([&server] { return server.connectedOrFailed(); });
     {
         LoopLock lock(server.loop());
         server.removeWaiterLocked(&thread);
-        if (!answered || !server.readyLocked() || !connectStreamLocked(channels))
-            return false;
+        if (!answered || !server.readyLocked() || !connectStreamLocked(channels)) return false;
     }
-    return thread.waitUntil([this] { return streamReadyOrFailed(); }) &&
-           state_ == PA_STREAM_READY;
+    return thread.waitUntil([this] { return streamReadyOrFailed(); }) && state_ == PA_STREAM_READY;
 }
 
 bool PulseSink::startConnecting() {
     ServerConnection& server = ServerConnection::instance();
     LoopLock lock(server.loop());
-    if (!server.connectLocked())
-        return false;
+    if (!server.connectLocked()) return false;
     server.addWaiterLocked(thread_);
     return true;
 }
@@ -140,11 +134,10 @@ bool PulseSink::connectStreamLocked(int channels) {
                                 static_cast<std::uint8_t>(channels)};
     pa_proplist* properties = pa_proplist_new();
     pa_proplist_sets(properties, PA_PROP_MEDIA_ROLE, "music");
-    stream_ = pa_stream_new_with_proplist(ServerConnection::instance().contextLocked(),
-                                          "Playback", &format, nullptr, properties);
+    stream_ = pa_stream_new_with_proplist(ServerConnection::instance().contextLocked(), "Playback", &format,
+                                          nullptr, properties);
     pa_proplist_free(properties);
-    if (!stream_)
-        return false;
+    if (!stream_) return false;
     pa_stream_set_state_callback(stream_, onState, this);
     pa_stream_set_write_callback(stream_, onRequest, this);
     // Each of these may start, halt or move the listener: the timing is
@@ -161,8 +154,8 @@ bool PulseSink::connectStreamLocked(int channels) {
     attributes.fragsize = static_cast<std::uint32_t>(-1);
     // Running, as the device expects of a new output: it plays once the
     // first write fills the prebuffer.
-    return pa_stream_connect_playback(stream_, nullptr, &attributes, PA_STREAM_INTERPOLATE_TIMING,
-                                      nullptr, nullptr) >= 0;
+    return pa_stream_connect_playback(stream_, nullptr, &attributes, PA_STREAM_INTERPOLATE_TIMING, nullptr,
+                                      nullptr) >= 0;
 }
 
 bool PulseSink::streamReadyOrFailed() const {
@@ -173,33 +166,27 @@ bool PulseSink::streamReadyOrFailed() const {
 AudioSink::Room PulseSink::room(Clock::time_point now) {
     // Right after a write the connection's thread is busy sending it: asking
     // the stream would only wait for its lock.
-    if (awaitingRequest_)
-        return Room::full(Clock::time_point::max());
+    if (awaitingRequest_) return Room::full(Clock::time_point::max());
     LoopLock lock(ServerConnection::instance().loop());
     return roomLocked(now);
 }
 
 AudioSink::Room PulseSink::roomLocked(Clock::time_point now) {
-    if (!readyLocked())
-        return Room::failed();
+    if (!readyLocked()) return Room::failed();
     if (draining_) {
-        if (drainOperation_)
-            return Room::full(Clock::time_point::max());
+        if (drainOperation_) return Room::full(Clock::time_point::max());
         return now >= heardAllAt_ ? Room::drained() : Room::full(heardAllAt_);
     }
     const std::size_t bytes = pa_stream_writable_size(stream_);
-    if (bytes == static_cast<std::size_t>(-1))
-        return Room::failed();
+    if (bytes == static_cast<std::size_t>(-1)) return Room::failed();
     auto frames = static_cast<std::int64_t>(bytes / frameBytes_);
     const std::int64_t start = rate_ * kStartMilliseconds / 1000;
-    if (sinceRestart_ < start)
-        frames = std::min(frames, start - sinceRestart_);
+    if (sinceRestart_ < start) frames = std::min(frames, start - sinceRestart_);
     // What a refill leaves over waits for the next one: each write wakes the
     // connection's thread.
     else if (frames < rate_ * kLeftoverMilliseconds / 1000)
         frames = 0;
-    if (frames <= 0)
-        return Room::full(Clock::time_point::max());
+    if (frames <= 0) return Room::full(Clock::time_point::max());
     return Room::open(static_cast<std::size_t>(frames));
 }
 
@@ -220,15 +207,13 @@ void PulseSink::drain() {
     LoopLock lock(ServerConnection::instance().loop());
     stopDrainLocked();
     awaitingRequest_ = false;
-    if (!readyLocked())
-        return;
+    if (!readyLocked()) return;
     draining_ = true;
     heardAllAt_ = Clock::time_point::max();
     // Less than the prebuffer would never start by itself.
     releaseOperation(pa_stream_trigger(stream_, nullptr, nullptr));
     drainOperation_ = pa_stream_drain(stream_, onDrained, this);
-    if (!drainOperation_)
-        heardAllAt_ = Clock::now();
+    if (!drainOperation_) heardAllAt_ = Clock::now();
     refreshTimingLocked();
 }
 
@@ -239,8 +224,7 @@ std::int64_t PulseSink::framesOf(std::uint64_t microseconds) const {
 std::int64_t PulseSink::unheardLocked() {
     pa_usec_t latency = 0;
     int negative = 0;
-    if (!stream_ || pa_stream_get_latency(stream_, &latency, &negative) != 0)
-        return lastUnheard_;
+    if (!stream_ || pa_stream_get_latency(stream_, &latency, &negative) != 0) return lastUnheard_;
     // Negative: the server has played past the last sample written (an
     // underrun), so nothing is left unheard.
     lastUnheard_ = negative ? 0 : framesOf(latency);
@@ -293,8 +277,7 @@ void PulseSink::resume() {
 }
 
 void PulseSink::close() {
-    if (!stream_)
-        return;
+    if (!stream_) return;
     LoopLock lock(ServerConnection::instance().loop());
     stopDrainLocked();
     pa_stream_set_write_callback(stream_, nullptr, nullptr);
@@ -309,8 +292,7 @@ void PulseSink::close() {
         pa_stream_set_state_callback(
             stream_,
             [](pa_stream* stream, void*) {
-                if (pa_stream_get_state(stream) == PA_STREAM_READY)
-                    pa_stream_disconnect(stream);
+                if (pa_stream_get_state(stream) == PA_STREAM_READY) pa_stream_disconnect(stream);
             },
             nullptr);
         break;
@@ -325,7 +307,9 @@ void PulseSink::close() {
     stream_ = nullptr;
 }
 
-void PulseSink::refreshTimingLocked() { releaseOperation(pa_stream_update_timing_info(stream_, nullptr, nullptr)); }
+void PulseSink::refreshTimingLocked() {
+    releaseOperation(pa_stream_update_timing_info(stream_, nullptr, nullptr));
+}
 
 // A drain the server has not answered yet is cancelled: its answer would
 // speak of data that is no longer the end.

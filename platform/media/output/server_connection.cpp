@@ -30,8 +30,7 @@ ServerConnection& ServerConnection::instance() {
 
 ServerConnection::ServerConnection() {
     loop_ = pa_threaded_mainloop_new();
-    if (!loop_)
-        return;
+    if (!loop_) return;
     // Named before it starts: later, libpulse would rename the caller.
     pa_threaded_mainloop_set_name(loop_, "sound server");
     if (pa_threaded_mainloop_start(loop_) < 0) {
@@ -42,8 +41,7 @@ ServerConnection::ServerConnection() {
 
 bool ServerConnection::connectLocked() {
     if (context_) {
-        if (PA_CONTEXT_IS_GOOD(pa_context_get_state(context_)))
-            return true;
+        if (PA_CONTEXT_IS_GOOD(pa_context_get_state(context_))) return true;
         dropContextLocked();
     }
     pa_proplist* properties = pa_proplist_new();
@@ -51,21 +49,17 @@ bool ServerConnection::connectLocked() {
         std::lock_guard lock(identityMutex);
         if (!identity.name.empty())
             pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, identity.name.c_str());
-        if (!identity.id.empty())
-            pa_proplist_sets(properties, PA_PROP_APPLICATION_ID, identity.id.c_str());
+        if (!identity.id.empty()) pa_proplist_sets(properties, PA_PROP_APPLICATION_ID, identity.id.c_str());
         if (!identity.iconName.empty())
             pa_proplist_sets(properties, PA_PROP_APPLICATION_ICON_NAME, identity.iconName.c_str());
     }
-    context_ =
-        pa_context_new_with_proplist(pa_threaded_mainloop_get_api(loop_), nullptr, properties);
+    context_ = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(loop_), nullptr, properties);
     pa_proplist_free(properties);
-    if (!context_)
-        return false;
+    if (!context_) return false;
     state_ = PA_CONTEXT_CONNECTING;
     pa_context_set_state_callback(context_, onState, this);
     // The user's client configuration (server, autospawn) applies.
-    if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOFLAGS, nullptr) < 0)
-        state_ = PA_CONTEXT_FAILED;
+    if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOFLAGS, nullptr) < 0) state_ = PA_CONTEXT_FAILED;
     return true;
 }
 
@@ -93,11 +87,9 @@ void ServerConnection::removeWaiterLocked(PlaybackThread* thread) {
 
 void ServerConnection::onState(pa_context* context, void* self) {
     auto* connection = static_cast<ServerConnection*>(self);
-    if (context != connection->context_)
-        return;
+    if (context != connection->context_) return;
     connection->state_ = pa_context_get_state(context);
-    for (PlaybackThread* thread : connection->waiting_)
-        thread->wake();
+    for (PlaybackThread* thread : connection->waiting_) thread->wake();
 }
 
 }  // namespace media

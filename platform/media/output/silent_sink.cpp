@@ -19,8 +19,7 @@ constexpr long kQueueLowMilliseconds = 500;
 class SilentSink final : public AudioSink {
 public:
     bool open(long rate, int, PlaybackThread&) override {
-        if (rate <= 0)
-            return false;
+        if (rate <= 0) return false;
         clock_.emplace(rate, 1.0);
         queueFull_ = rate * kQueueFullMilliseconds / 1000;
         queueLow_ = rate * kQueueLowMilliseconds / 1000;
@@ -29,10 +28,8 @@ public:
 
     Room room(Clock::time_point now) override {
         const std::int64_t queued = clock_->queued(now);
-        if (draining_)
-            return queued == 0 ? Room::drained() : Room::full(clock_->whenQueuedAtMost(0, now));
-        if (queued < queueFull_)
-            return Room::open(static_cast<std::size_t>(queueFull_ - queued));
+        if (draining_) return queued == 0 ? Room::drained() : Room::full(clock_->whenQueuedAtMost(0, now));
+        if (queued < queueFull_) return Room::open(static_cast<std::size_t>(queueFull_ - queued));
         return Room::full(clock_->whenQueuedAtMost(queueLow_, now));
     }
 

@@ -20,8 +20,7 @@ protected:
     MCIERROR openAndPlay(const std::string& path) {
         char form[255] = {};
         const unsigned long kept = GetShortPathNameA(path.c_str(), form, sizeof form);
-        const MCIERROR opened =
-            send("open " + std::string(form, kept) + " type mpegvideo alias lirovan");
+        const MCIERROR opened = send("open " + std::string(form, kept) + " type mpegvideo alias lirovan");
         send("play lirovan");
         return opened;
     }
@@ -34,8 +33,7 @@ TEST_F(BadInput, FilesThatCannotBeOpenedLeaveNothingOpen) {
     TempDir dir;
     std::string random(20000, '\0');
     std::mt19937 generator(7);
-    for (auto& c : random)
-        c = static_cast<char>(generator());
+    for (auto& c : random) c = static_cast<char>(generator());
     const std::string riff = "RIFF\x24\x00\x00\x00WAVEfmt " + std::string(200, '\0');
     const struct {
         std::string path;
@@ -100,16 +98,14 @@ TEST_F(BadInput, PathsWithBlanksNonAsciiNamesAndBackslashJoinsPlay) {
         send("stop lirovan");
         send("close lirovan");
         ASSERT_EQ(openAndPlay(played[i]), MCIERR_NONE) << played[i];
-        ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(i) >= kRate / 4; }, kPatience))
-            << played[i];
+        ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(i) >= kRate / 4; }, kPatience)) << played[i];
     }
 }
 
 TEST_F(BadInput, APathLongerThanTheShortPathBufferStillPlays) {
     TempDir dir;
     std::string relative = "deep";
-    while (relative.size() < 400)
-        relative += "/another folder of a long path";
+    while (relative.size() < 400) relative += "/another folder of a long path";
     const auto path = dir.copy("tone660.mp3", relative + "/tone.mp3");
     ASSERT_GT(path.size(), 254u);
     ASSERT_EQ(openAndPlay(path), MCIERR_NONE);

@@ -30,11 +30,10 @@ TEST(CommandParser, OpenTakesEverythingBetweenOpenAndTheLastTypeAsTheElement) {
 
 TEST(CommandParser, OpenWithoutElementTypeOrAliasFails) {
     for (const char* text :
-         {"open", "open ", "open  type mpegvideo alias lirovan",
-          "open type mpegvideo alias lirovan", "open /a.mp3", "open /a.mp3 type mpegvideo",
-          "open /a.mp3 type mpegvideo alias", "open /a.mp3 type mpegvideo lirovan",
-          "open /a.mp3 type mpegvideo alias x y", "open /a.mp3 type cdaudio alias lirovan",
-          "open /a.mp3 type mpegvideo alias all"})
+         {"open", "open ", "open  type mpegvideo alias lirovan", "open type mpegvideo alias lirovan",
+          "open /a.mp3", "open /a.mp3 type mpegvideo", "open /a.mp3 type mpegvideo alias",
+          "open /a.mp3 type mpegvideo lirovan", "open /a.mp3 type mpegvideo alias x y",
+          "open /a.mp3 type cdaudio alias lirovan", "open /a.mp3 type mpegvideo alias all"})
         EXPECT_NE(parseCommand(text).error, MCIERR_NONE) << '"' << text << '"';
 }
 
@@ -71,8 +70,8 @@ TEST(CommandParser, SetAudioAndStatus) {
     EXPECT_EQ(parseCommand("status lirovan mode").item, media::StatusItem::Mode);
     EXPECT_EQ(parseCommand("status lirovan position").item, media::StatusItem::Position);
     EXPECT_EQ(parseCommand("status lirovan length").item, media::StatusItem::Length);
-    for (const char* text : {"status", "status lirovan", "status lirovan volume",
-                             "status lirovan mode now", "status all mode"})
+    for (const char* text :
+         {"status", "status lirovan", "status lirovan volume", "status lirovan mode now", "status all mode"})
         EXPECT_NE(parseCommand(text).error, MCIERR_NONE) << text;
 }
 

@@ -30,9 +30,7 @@ constexpr auto kAtOnce = kPatience;
 
 std::string mode() { return status("lirovan", "mode"); }
 
-double milliseconds(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
+double milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 // While shut, it holds every output that reaches its hang point, like a
 // driver that stopped answering; opened, they all go on.
@@ -105,8 +103,7 @@ public:
 
 private:
     void at(Hang point) {
-        if (point == where_)
-            gate_->pass();
+        if (point == where_) gate_->pass();
     }
 
     Hang where_;
@@ -124,13 +121,11 @@ protected:
 
     // Outputs hang at `where`: the first `count` of them, then plain captures.
     void outputsHang(Hang where, int count) {
-        media::setSinkFactory(
-            [where, count, gate = gate_, capture = hub_.factory(),
-             made = std::make_shared<int>(0)]() -> std::unique_ptr<media::AudioSink> {
-                if ((*made)++ < count)
-                    return std::make_unique<HangingSink>(where, gate, capture());
-                return capture();
-            });
+        media::setSinkFactory([where, count, gate = gate_, capture = hub_.factory(),
+                               made = std::make_shared<int>(0)]() -> std::unique_ptr<media::AudioSink> {
+            if ((*made)++ < count) return std::make_unique<HangingSink>(where, gate, capture());
+            return capture();
+        });
     }
 
     // Sends a command and keeps the longest time any took.
@@ -148,8 +143,7 @@ protected:
         Lirovan::PlayFile(path);
         seen.push_back(Clock::now());
         media::setCommandObserver({});
-        for (std::size_t i = 1; i < seen.size(); ++i)
-            slowest_ = std::max(slowest_, seen[i] - seen[i - 1]);
+        for (std::size_t i = 1; i < seen.size(); ++i) slowest_ = std::max(slowest_, seen[i] - seen[i - 1]);
     }
 
     std::shared_ptr<Gate> gate_ = std::make_shared<Gate>();
@@ -174,10 +168,9 @@ TEST_P(StuckAt, CommandsReturnAtOnceAndTheNextFileIsHeard) {
     }
     ASSERT_TRUE(eventually([&] { return gate_->reached() > 0; }));
 
-    for (const char* command :
-         {"play lirovan", "pause lirovan", "resume lirovan", "stop lirovan",
-          "set lirovan audio all off", "set lirovan audio all on", "status lirovan mode",
-          "status lirovan position", "status lirovan length"})
+    for (const char* command : {"play lirovan", "pause lirovan", "resume lirovan", "stop lirovan",
+                                "set lirovan audio all off", "set lirovan audio all on",
+                                "status lirovan mode", "status lirovan position", "status lirovan length"})
         timed(command);
     const auto playedAt = Clock::now();
     playFileTimed(fixture("tone660.mp3"));
@@ -202,16 +195,15 @@ TEST_P(StuckAt, CommandsReturnAtOnceAndTheNextFileIsHeard) {
     EXPECT_TRUE(eventually([&] { return gate_->outputsEnded == 1; }));
 
     const std::string figures =
-        "slowest command " + std::to_string(milliseconds(slowest_)) +
-        " ms, next file heard after " + std::to_string(milliseconds(next.firstWriteAt - playedAt)) +
-        " ms, shutdown(300 ms) took " + std::to_string(milliseconds(shutdownTook)) + " ms";
+        "slowest command " + std::to_string(milliseconds(slowest_)) + " ms, next file heard after " +
+        std::to_string(milliseconds(next.firstWriteAt - playedAt)) + " ms, shutdown(300 ms) took " +
+        std::to_string(milliseconds(shutdownTook)) + " ms";
     RecordProperty("figures", figures);
     std::printf("[ figures  ] output stuck in %s: %s\n", nameOf(where).c_str(), figures.c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(Outputs, StuckAt,
-                         ::testing::Values(Hang::Open, Hang::Write, Hang::Drop, Hang::Pause,
-                                           Hang::Close),
+                         ::testing::Values(Hang::Open, Hang::Write, Hang::Drop, Hang::Pause, Hang::Close),
                          [](const auto& info) { return nameOf(info.param); });
 
 TEST_F(StuckOutput, FilesPlayedWhileEveryOutputHangsEndOnceItAnswersAgain) {
@@ -243,8 +235,7 @@ TEST_F(StuckOutput, FilesSkippedPastWhileAnOutputHangsNeverOpenTheirs) {
     ASSERT_TRUE(eventually([&] { return gate_->reached() == 1; }));
     // Each of these waits for the stuck output to let go of the device and
     // is closed by the next long before that wait runs out.
-    for (const char* tone : {"tone660.mp3", "tone880.mp3", "tone440.mp3"})
-        playFileTimed(fixture(tone));
+    for (const char* tone : {"tone660.mp3", "tone880.mp3", "tone440.mp3"}) playFileTimed(fixture(tone));
     ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(3) >= kRate / 2; }, kPatience));
     EXPECT_LT(slowest_, kAtOnce);
     for (std::size_t skipped : {1, 2}) {
@@ -334,16 +325,14 @@ protected:
     }
 
     void commandsStillWorkAndTheNextFilePlays() {
-        for (const char* command :
-             {"pause lirovan", "resume lirovan", "stop lirovan", "play lirovan",
-              "set lirovan audio all off", "set lirovan audio all on"})
+        for (const char* command : {"pause lirovan", "resume lirovan", "stop lirovan", "play lirovan",
+                                    "set lirovan audio all off", "set lirovan audio all on"})
             EXPECT_EQ(send(command), MCIERR_NONE) << command;
         EXPECT_NE(mode(), "error");
         const std::size_t next = hub_.sinkCount();
         Lirovan::PlayFile(fixture("tone880.mp3"));
         ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(next) >= kRate / 2; }, kPatience));
-        EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(next).samples, 2, kRate, 0, kRate / 2),
-                    880, 3);
+        EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(next).samples, 2, kRate, 0, kRate / 2), 880, 3);
     }
 };
 
@@ -360,8 +349,7 @@ TEST_F(ChangedWhilePlaying, TruncatedBehindThePositionItEndsWhereItWas) {
         ASSERT_TRUE(ended()) << cuts[i];
         // Only the little decoded ahead of the cut is heard after it.
         EXPECT_LT(hub_.frames(i), heardBefore + kRate) << cuts[i];
-        EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(i).samples, 2, kRate, 0, kRate / 5), 440,
-                    3);
+        EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(i).samples, 2, kRate, 0, kRate / 5), 440, 3);
     }
     commandsStillWorkAndTheNextFilePlays();
 }
@@ -428,8 +416,7 @@ TEST_F(ChangedWhilePlaying, OverwrittenInPlaceWithGarbageItEnds) {
     const auto path = dir.copy("tone440.mp3", "song.mp3");
     std::string garbage(readFile(path).size(), '\0');
     std::mt19937 generator(11);
-    for (auto& c : garbage)
-        c = static_cast<char>(generator());
+    for (auto& c : garbage) c = static_cast<char>(generator());
     Lirovan::PlayFile(path);
     ASSERT_TRUE(heardAtLeast(kRate / 4));
     overwriteInPlace(path, garbage);

@@ -29,9 +29,7 @@ using media::ForwardingSink;
 // Generous: sanitizer builds on a loaded two-core machine are slow.
 constexpr auto kPatience = 10s;
 
-inline std::string fixture(const std::string& name) {
-    return std::string(VELMYR_FIXTURES_DIR) + "/" + name;
-}
+inline std::string fixture(const std::string& name) { return std::string(VELMYR_FIXTURES_DIR) + "/" + name; }
 
 inline MCIERROR send(const std::string& command) {
     return mciSendStringA(command.c_str(), nullptr, 0, nullptr);
@@ -39,8 +37,7 @@ inline MCIERROR send(const std::string& command) {
 
 inline std::string status(const std::string& alias, const std::string& item) {
     char reply[64] = "unset";
-    if (mciSendStringA(("status " + alias + " " + item).c_str(), reply, sizeof reply, nullptr) !=
-        MCIERR_NONE)
+    if (mciSendStringA(("status " + alias + " " + item).c_str(), reply, sizeof reply, nullptr) != MCIERR_NONE)
         return "error";
     return reply;
 }
@@ -59,8 +56,7 @@ template <typename Condition>
 bool eventually(Condition condition, std::chrono::milliseconds timeout = kPatience) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return condition();
+        if (std::chrono::steady_clock::now() >= deadline) return condition();
         std::this_thread::sleep_for(2ms);
     }
     return true;

@@ -72,8 +72,7 @@ TEST_F(Playback, PauseHoldsThePositionAndResumeGoesOnFromIt) {
     // Nothing skipped, nothing repeated.
     const auto record = hub_.record(0);
     EXPECT_NEAR(record.frames(), kToneFrames, kBlock);
-    EXPECT_NEAR(velmyr_test::toneFrequency(record.samples, 2, kRate, heardWhenPaused - kRate / 4,
-                                           kRate / 2),
+    EXPECT_NEAR(velmyr_test::toneFrequency(record.samples, 2, kRate, heardWhenPaused - kRate / 4, kRate / 2),
                 660, 3);
 }
 
@@ -128,11 +127,9 @@ TEST_F(Playback, MuteSilencesWhileThePositionAdvancesAndUnmuteBringsSoundBack) {
     EXPECT_EQ(velmyr_test::peakLevel(record.samples, 2, mutedFrom + 2 * kBlock,
                                      unmutedFrom - mutedFrom - 3 * kBlock),
               0);
-    EXPECT_GT(velmyr_test::peakLevel(record.samples, 2, unmutedFrom + 2 * kBlock, kRate / 4),
-              10000);
-    EXPECT_NEAR(
-        velmyr_test::toneFrequency(record.samples, 2, kRate, unmutedFrom + 2 * kBlock, kRate / 4),
-        880, 5);
+    EXPECT_GT(velmyr_test::peakLevel(record.samples, 2, unmutedFrom + 2 * kBlock, kRate / 4), 10000);
+    EXPECT_NEAR(velmyr_test::toneFrequency(record.samples, 2, kRate, unmutedFrom + 2 * kBlock, kRate / 4),
+                880, 5);
 }
 
 TEST_F(Playback, MutingTwiceOrUnmutingWhenNotMutedChangesNothing) {
@@ -170,8 +167,7 @@ TEST_F(Playback, CloseAllReleasesEveryDevice) {
     ASSERT_EQ(send("close all"), MCIERR_NONE);
     EXPECT_EQ(send("status first mode"), MCIERR_INVALID_DEVICE_NAME);
     EXPECT_EQ(send("status second mode"), MCIERR_INVALID_DEVICE_NAME);
-    ASSERT_TRUE(
-        hub_.waitFor([&] { return hub_.sinkCount() == 2 && hub_.openSinks() == 0; }, kPatience));
+    ASSERT_TRUE(hub_.waitFor([&] { return hub_.sinkCount() == 2 && hub_.openSinks() == 0; }, kPatience));
     EXPECT_EQ(send("close all"), MCIERR_NONE);
 }
 
@@ -236,8 +232,8 @@ TEST_F(Playback, TheObserverSeesEveryCommandInOrderAsSent) {
     send("close all");
     media::setCommandObserver({});
     send("close all");
-    EXPECT_EQ(seen, (std::vector<std::string>{"play lirovan", openCommand(fixture("tone440.mp3")),
-                                              "nonsense", "close all"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"play lirovan", openCommand(fixture("tone440.mp3")), "nonsense",
+                                              "close all"}));
 }
 
 TEST_F(Playback, TheEndListenerHearsOnlyOfAFileThatEndsByItself) {
@@ -300,8 +296,7 @@ TEST_F(Playback, ANewFileIsNotHeardUntilTheClosedOneHasReleasedItsOutput) {
     // The new file waits for the old output, or, where the old one is slower
     // to let go than the handover allows (a loaded machine), for that limit.
     ASSERT_TRUE(first.closed);
-    EXPECT_GE(second.firstWriteAt,
-              std::min(first.closedAt, closedAt + media::OutputHandover::kLimit));
+    EXPECT_GE(second.firstWriteAt, std::min(first.closedAt, closedAt + media::OutputHandover::kLimit));
     EXPECT_NEAR(velmyr_test::toneFrequency(second.samples, 2, kRate, 0, kRate / 2), 660, 3);
 }
 
@@ -355,9 +350,8 @@ TEST_F(Playback, CommandsReturnAtOnceWhileTheOutputHangs) {
         send(command);
         return std::chrono::steady_clock::now() - start < kPatience;
     };
-    for (const char* command :
-         {"set lirovan audio all off", "pause lirovan", "resume lirovan", "stop lirovan",
-          "status lirovan position", "close lirovan", "close all"})
+    for (const char* command : {"set lirovan audio all off", "pause lirovan", "resume lirovan",
+                                "stop lirovan", "status lirovan position", "close lirovan", "close all"})
         EXPECT_TRUE(returnsSoon(command)) << command;
     ASSERT_EQ(send(openCommand(fixture("tone660.mp3"))), MCIERR_NONE);
     EXPECT_TRUE(returnsSoon("play lirovan"));

@@ -19,13 +19,11 @@ struct ProcessUsage {
 
 inline int entriesIn(const char* folder) {
     DIR* listing = ::opendir(folder);
-    if (!listing)
-        return -1;
+    if (!listing) return -1;
     int count = 0;
     while (const dirent* entry = ::readdir(listing)) {
         const std::string name = entry->d_name;
-        if (name != "." && name != "..")
-            ++count;
+        if (name != "." && name != "..") ++count;
     }
     ::closedir(listing);
     return count;
@@ -35,8 +33,7 @@ inline long residentKilobytes() {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
     return -1;
 }
 

@@ -14,8 +14,7 @@ std::string shortPath(const std::string& path, unsigned long length = 255) {
     std::vector<char> buffer(length + 8, '#');
     const unsigned long count = GetShortPathNameA(path.c_str(), buffer.data(), length);
     EXPECT_LT(count, length == 0 ? 1 : length);
-    for (std::size_t i = length; i < buffer.size(); ++i)
-        EXPECT_EQ(buffer[i], '#') << "wrote past the buffer";
+    for (std::size_t i = length; i < buffer.size(); ++i) EXPECT_EQ(buffer[i], '#') << "wrote past the buffer";
     if (count > 0) {
         EXPECT_EQ(buffer[count], '\0');
     }
@@ -57,8 +56,7 @@ TEST(ShortPath, BackslashCountsAsSeparatorUnlessThePathExistsAsGiven) {
 TEST(ShortPath, ATooLongPathGetsAShortNameThatTheMediaLayerOpens) {
     TempDir dir;
     std::string folder = dir.path().string();
-    while (folder.size() < 300)
-        folder += "/a folder with a rather long name";
+    while (folder.size() < 300) folder += "/a folder with a rather long name";
     std::filesystem::create_directories(folder);
     const std::string path = folder + "/tone.mp3";
     std::filesystem::copy_file(fixture("tone440.mp3"), path);

@@ -98,8 +98,7 @@ protected:
 
     class PauseCounter final : public ForwardingSink {
     public:
-        PauseCounter(std::unique_ptr<media::AudioSink> output,
-                     std::shared_ptr<std::atomic<int>> pauses)
+        PauseCounter(std::unique_ptr<media::AudioSink> output, std::shared_ptr<std::atomic<int>> pauses)
             : ForwardingSink(std::move(output)), pauses_(std::move(pauses)) {}
         std::int64_t pause() override {
             const auto discarded = ForwardingSink::pause();
@@ -155,22 +154,19 @@ public:
         ::unsetenv("PULSE_CLIENTCONFIG");
     }
 
-    static bool installed() {
-        return run({"sh", "-c", "command -v pulseaudio && command -v parec"}) == 0;
-    }
+    static bool installed() { return run({"sh", "-c", "command -v pulseaudio && command -v parec"}) == 0; }
 
     // Starts the server (again, on the same socket) and a recorder of its sink.
     bool start() {
-        server_ = spawn({"pulseaudio", "-n", "--daemonize=no", "--use-pid-file=no",
-                         "--exit-idle-time=-1", "--disallow-exit", "--disable-shm=yes", "-L",
+        server_ = spawn({"pulseaudio", "-n", "--daemonize=no", "--use-pid-file=no", "--exit-idle-time=-1",
+                         "--disallow-exit", "--disable-shm=yes", "-L",
                          "module-null-sink sink_name=test_sink rate=44100 channels=2", "-L",
                          "module-native-protocol-unix socket=" + socket_ + " auth-anonymous=1"},
                         folder_->path() / "server.log");
-        if (!eventually([] { return run({"pactl", "info"}) == 0; }))
-            return false;
+        if (!eventually([] { return run({"pactl", "info"}) == 0; })) return false;
         recording_ = folder_->path() / ("recording" + std::to_string(++recordings_) + ".raw");
-        recorder_ = spawn({"parec", "-d", "test_sink.monitor", "--raw", "--format=s16le",
-                           "--rate=44100", "--channels=2", "--latency-msec=20"},
+        recorder_ = spawn({"parec", "-d", "test_sink.monitor", "--raw", "--format=s16le", "--rate=44100",
+                           "--channels=2", "--latency-msec=20"},
                           recording_);
         return eventually([this] { return frames() > 4410; });
     }
@@ -188,8 +184,7 @@ public:
 
     std::vector<std::int16_t> recorded() const {
         std::ifstream in(recording_, std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         std::vector<std::int16_t> samples(bytes.size() / 4 * 2);
         std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
         return samples;
@@ -220,25 +215,21 @@ private:
     static pid_t spawn(const std::vector<std::string>& args, const std::filesystem::path& output) {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
         std::vector<char*> argv;
         std::vector<std::string> copy = args;
-        for (auto& a : copy)
-            argv.push_back(a.data());
+        for (auto& a : copy) argv.push_back(a.data());
         argv.push_back(nullptr);
         pid_t pid = 0;
-        if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-            pid = 0;
+        if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = 0;
         posix_spawn_file_actions_destroy(&actions);
         return pid;
     }
     static int run(const std::vector<std::string>& args) {
         const pid_t pid = spawn(args, "/dev/null");
         int status = -1;
-        if (pid > 0)
-            ::waitpid(pid, &status, 0);
+        if (pid > 0) ::waitpid(pid, &status, 0);
         return pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
@@ -252,16 +243,14 @@ private:
 class SoundServerOutput : public MediaTest {
 protected:
     void SetUp() override {
-        if (!PrivateSoundServer::installed())
-            GTEST_SKIP() << "pulseaudio and parec are not installed";
+        if (!PrivateSoundServer::installed()) GTEST_SKIP() << "pulseaudio and parec are not installed";
         MediaTest::SetUp();
         media::setSinkFactory([] { return media::makePulseSink(); });
         server_ = std::make_unique<PrivateSoundServer>();
         ASSERT_TRUE(server_->start());
     }
     void TearDown() override {
-        if (server_)
-            MediaTest::TearDown();
+        if (server_) MediaTest::TearDown();
         server_.reset();
     }
 
@@ -402,13 +391,11 @@ private:
 
 TEST_F(SoundServerOutput, AStopAfterTheServerRanDryDoesNotGoBackInTheFile) {
     auto pauses = std::make_shared<std::atomic<int>>(0);
-    media::setSinkFactory([pauses] {
-        return std::make_unique<WithholdingSink>(media::makePulseSink(), 44100, pauses);
-    });
+    media::setSinkFactory(
+        [pauses] { return std::make_unique<WithholdingSink>(media::makePulseSink(), 44100, pauses); });
     ASSERT_EQ(send(openCommand(fixture("tone440.mp3"))), MCIERR_NONE);
     ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
-    ASSERT_TRUE(eventually(
-        [&] { return server_->loudFrames() >= 44100 - 441 && server_->endsSilent(); }));
+    ASSERT_TRUE(eventually([&] { return server_->loudFrames() >= 44100 - 441 && server_->endsSilent(); }));
     ASSERT_EQ(send("stop lirovan"), MCIERR_NONE);
     ASSERT_TRUE(eventually([&] { return *pauses > 0; }));
     EXPECT_NEAR(position("lirovan"), 1000, 50) << "what was heard stays heard";
