@@ -1,4 +1,5 @@
-// Where a device sends its decoded samples.
+// Where a device sends its decoded samples. The threads that call an output,
+// and the locks held around it, are set out at the top of ../device.h.
 #pragma once
 
 #include <chrono>
