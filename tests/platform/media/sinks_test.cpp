@@ -117,8 +117,8 @@ TEST_F(DefaultOutput, PlaysInRealTimeAndClosesPromptly) {
     const auto start = std::chrono::steady_clock::now();
     ASSERT_EQ(send(openCommand(fixture("tone440.mp3"))), MCIERR_NONE);
     ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
-    // The position runs ahead of the listener by at most the silent output's
-    // one-second queue (a sound server's is shorter).
+    // The position is what the listener heard, whichever output this machine
+    // has: it runs at the pace of real time, however much the output queues.
     ASSERT_TRUE(eventually([] { return position("lirovan") >= 1600; }));
     EXPECT_GE(std::chrono::steady_clock::now() - start, 500ms);
     const int pausesBefore = *pauses_;
@@ -292,8 +292,8 @@ TEST_F(SoundServerOutput, StopAndMuteSilenceWhatTheServerHoldsAndUnmuteGoesOn) {
     ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
     ASSERT_TRUE(eventually([&] { return server_->loudFrames(start) > 44100 / 4; }));
 
-    // The server holds up to two seconds of the file: what it plays after a
-    // mute or a stop must be far less, however loaded the machine.
+    // The server holds the rest of the file: what it plays after a mute or a
+    // stop must be far less, however loaded the machine.
     const auto beforeMute = server_->loudFrames(start);
     const auto mutedAt = position("lirovan");
     ASSERT_EQ(send("set lirovan audio all off"), MCIERR_NONE);
