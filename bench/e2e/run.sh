@@ -171,6 +171,17 @@ for i in $(seq "$rounds"); do
     pointer_to $(centre Label7)
     apart; timed stop silence "$tools/e2e_click" 1
 done
+# The same 1 to 1.5 s before the end of the 12 s file, when the decoder has
+# long handed over its last sample and the rest waits in the server's queue.
+for i in $(seq "$rounds"); do
+    for what in pause:Label6 mute:Label4 stop:Label7; do
+        pointer_to $first_file
+        apart; click 2
+        pointer_to $(centre "${what#*:}")
+        apart; timed "${what%:*}_near_end" silence --after-ms 10500 "$tools/e2e_click" 1
+        [ "${what%:*}" = stop ] || { apart; click 1; }  # resume, sound on again
+    done
+done
 stop_player
 
 worst() { sort -n | tail -n1; }
@@ -179,14 +190,14 @@ floor_silence=$(median <"$test_dir/floor_silence")
 printf '%-30s %7.1f ms   paplay start to sound %7.1f ms   beyond %6.1f ms (target <= 10)\n' \
     "double-click to first sound:" "$(median <"$test_dir/first_sound")" "$floor_sound" \
     "$(awk -v a="$(median <"$test_dir/first_sound")" -v b="$floor_sound" 'BEGIN { print a - b }')"
-for name in pause_at_start pause mute stop; do
+for name in pause_at_start pause mute stop pause_near_end mute_near_end stop_near_end; do
     med=$(median <"$test_dir/$name") worst=$(worst <"$test_dir/$name")
     printf '%-30s %7.1f ms (worst %6.1f)   paplay killed to silence %6.1f ms   beyond %6.1f (%6.1f) ms (target <= 10 (30))\n' \
         "${name//_/ } to silence:" "$med" "$worst" "$floor_silence" \
         "$(awk -v a="$med" -v b="$floor_silence" 'BEGIN { print a - b }')" \
         "$(awk -v a="$worst" -v b="$floor_silence" 'BEGIN { print a - b }')"
 done
-echo "    (from the X server taking the press; pause at start comes 0.1-0.2 s into the file)"
+echo "    (from the X server taking the press; pause at start comes 0.1-0.2 s into the file, near end 1-1.5 s before its end)"
 
 # ---- wake-ups of all the player's threads, idle, playing and paused, beside
 # mpg123 playing the same file. A wake-up is a voluntary context switch: the
