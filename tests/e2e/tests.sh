@@ -668,13 +668,21 @@ await_on_bus() {
     mpris_shows 20 status Stopped || { fail "the player did not come on the session bus as velmyr within 20 s"; return 1; }
 }
 
+# Starts the player (start_player's arguments) on a session bus of the test's
+# own, and waits until it is on the bus. Sets DBUS_SESSION_BUS_ADDRESS, which
+# the calling test declares with local -x, so that the bus ends with the test.
+start_player_on_bus() {
+    start_session_bus || return 1
+    DBUS_SESSION_BUS_ADDRESS=$session_bus
+    start_player "$@" || return 1
+    await_on_bus
+}
+
 e2e_test media_keys_transport
 test_media_keys_transport() {
-    start_session_bus || return 1
-    local -x DBUS_SESSION_BUS_ADDRESS=$session_bus
-    start_player --folder "$music" || return 1
+    local -x DBUS_SESSION_BUS_ADDRESS
+    start_player_on_bus --folder "$music" || return 1
     measure_captions || return 1
-    await_on_bus || return 1
     # Every status the player announces, in order.
     DBUS_SESSION_BUS_ADDRESS=$session_bus playerctl --player=velmyr --follow status >"$test_dir/statuses" 2>&1 &
     local follower=$!
@@ -730,10 +738,8 @@ test_media_keys_transport() {
 
 e2e_test media_keys_raise_quit
 test_media_keys_raise_quit() {
-    start_session_bus || return 1
-    local -x DBUS_SESSION_BUS_ADDRESS=$session_bus
-    start_player --cwd "$music" || return 1
-    await_on_bus || return 1
+    local -x DBUS_SESSION_BUS_ADDRESS
+    start_player_on_bus --cwd "$music" || return 1
     mpris_property org.mpris.MediaPlayer2 Identity | grep -q "\"$window_title\"" ||
         fail "Identity is not the window's title: $(mpris_property org.mpris.MediaPlayer2 Identity | tr '\n' ' ')"
     mpris_property org.mpris.MediaPlayer2 DesktopEntry | grep -q '"velmyr"' || fail "DesktopEntry is not velmyr"
