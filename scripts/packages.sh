@@ -19,3 +19,6 @@ velmyr_install_missing() {
 # The Debian package and its checks (cpack with dpkg-shlibdeps, lintian, the
 # desktop-entry and AppStream validators), and the start on Wayland (weston).
 VELMYR_TEST_PACKAGES="$VELMYR_TEST_PACKAGES dpkg-dev file lintian desktop-file-utils appstream weston qt6-wayland"
+
+# The accessibility bus and a screen reader's view of the window (tests/e2e/atspi_driver.py).
+VELMYR_TEST_PACKAGES="$VELMYR_TEST_PACKAGES python3-pyatspi at-spi2-core"

@@ -102,7 +102,9 @@ void frmVELMYR::applyLayout() {
     QFile icon(QStringLiteral(":/icon/velmyr.ico"));
     if (icon.open(QIODevice::ReadOnly)) setWindowIcon(controls::iconFromIco(icon.readAll()));
     setFixedSize(toPixels(WindowWidth), toPixels(WindowHeight));
-    move(toPixels(WindowLeft), toPixels(WindowTop));
+    // Moved in only where the window would not be whole on the screen, as at
+    // large scale factors on small screens.
+    moveOnScreen(QPoint(toPixels(WindowLeft), toPixels(WindowTop)));
     QPalette surface = palette();
     surface.setColor(QPalette::Window, Navy);
     setPalette(surface);
@@ -153,6 +155,30 @@ void frmVELMYR::applyLayout() {
         if (row.opaqueBackground) row.control->setOpaqueBackground(*row.opaqueBackground);
         if (row.font) row.control->setFont(*row.font);
     }
+
+    // What a screen reader says of the labels: words for what a click does
+    // now; the pause and mute labels are pressed while their captions say so.
+    using Exposed = controls::EventLabel::Exposed;
+    struct ExposedRow {
+        controls::EventLabel* control;
+        Exposed kind;
+        QList<controls::EventLabel::Words> words;
+    };
+    const ExposedRow exposed[] = {
+        {Label2, Exposed::Button, {{"  _", "Minimize"}}},
+        {Label3, Exposed::Button, {{"  X", "Close"}}},
+        {Label9, Exposed::Button, {{"<", "Previous"}}},
+        {Label5, Exposed::Button, {{" play", "Play"}}},
+        {Label6, Exposed::ToggleButton, {{"  pause", "Pause"}, {"  play", "Resume", true}}},
+        {Label7, Exposed::Button, {{"stop", "Stop"}}},
+        {Label8, Exposed::Button, {{">", "Next"}}},
+        {Label4, Exposed::ToggleButton, {{" m", "Mute"}, {" un", "Unmute", true}}},
+        {Label1, Exposed::Title, {}},
+        {Label10, Exposed::StatusBar, {}},
+    };
+    for (const ExposedRow& row : exposed) row.control->expose(row.kind, row.words);
+    Dir1->setAccessibleName(QStringLiteral("Folders"));
+    File1->setAccessibleName(QStringLiteral("Files"));
 
     struct LineRow {
         controls::LineShape* control;

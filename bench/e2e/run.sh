@@ -255,3 +255,12 @@ rss_bus=$(rss_kb "$player_pid")
 stop_player
 printf 'resident memory idle, on the bus: velmyr %7.1f MB   without a bus %7.1f MB   difference %s MB\n' \
     "$(mb "$rss_bus")" "$(mb "$rss_idle")" "$(awk -v a="$rss_bus" -v b="$rss_idle" 'BEGIN { printf "%.2f", (a - b) / 1024 }')"
+
+# ---- with assistive technology: the accessibility bus switched on, as a screen
+# reader does; both programs then load Qt's accessibility bridge
+start_accessibility_bus || exit 1
+time_window_starts a11y_start DBUS_SESSION_BUS_ADDRESS="$session_bus"
+start_v=$(median <"$test_dir/a11y_start_velmyr")
+start_b=$(median <"$test_dir/a11y_start_bare")
+printf 'start with accessibility on:  velmyr %7.1f ms   bare Qt window %7.1f ms   ratio %s\n' \
+    "$start_v" "$start_b" "$(ratio "$start_v" "$start_b")"

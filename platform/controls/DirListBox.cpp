@@ -72,6 +72,7 @@ DirListBox::DirListBox(QWidget* parent)
     acceptLeftButtonOnly(this);
     new MouseMoveRelay(this, [this](short b, short s, float x, float y) { emit MouseMove(b, s, x, y); });
     path_ = QDir::currentPath();
+    installAccessibleFactory();
 }
 
 QString DirListBox::Path() const { return path_; }
@@ -95,6 +96,13 @@ void DirListBox::mouseDoubleClickEvent(QMouseEvent* event) {
     QListWidget::mouseDoubleClickEvent(event);
     if (QListWidgetItem* entry = itemAt(event->position().toPoint()))
         setPath(entry->data(PathRole).toString());
+}
+
+void DirListBox::activateEntry(int row) {
+    QListWidgetItem* entry = item(row);
+    if (!entry) return;
+    setCurrentItem(entry);
+    setPath(entry->data(PathRole).toString());
 }
 
 void DirListBox::showTree() {

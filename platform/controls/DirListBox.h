@@ -8,9 +8,11 @@
 #include <QListWidget>
 #include <QString>
 
+#include "accessible_controls.h"
+
 namespace controls {
 
-class DirListBox : public QListWidget {
+class DirListBox : public QListWidget, public ActivatableList {
     Q_OBJECT
 public:
     // Starts at the current folder; its tree is read when the list is first
@@ -26,6 +28,9 @@ public:
     // The folder an entry stands for, and how deep it sits in the tree.
     static constexpr int PathRole = Qt::UserRole;
     static constexpr int LevelRole = Qt::UserRole + 1;
+
+    // Opens the entry, as its double-click does.
+    void activateEntry(int row) override;
 
 signals:
     void Change();

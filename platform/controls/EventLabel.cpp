@@ -1,9 +1,11 @@
 #include "EventLabel.h"
 
+#include <QAccessible>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
 
+#include "accessible_controls.h"
 #include "mouse_args.h"
 
 namespace controls {
@@ -17,6 +19,7 @@ EventLabel::EventLabel(QWidget* parent) : QLabel(parent) {
     // Without tracking, moves with no button held would be dropped here and
     // never reach the label's handler.
     setMouseTracking(true);
+    installAccessibleFactory();
 }
 
 QColor EventLabel::ForeColor() const { return foreColor_.value_or(palette().color(QPalette::WindowText)); }
@@ -32,6 +35,41 @@ void EventLabel::setOpaqueBackground(const QColor& color) {
     p.setColor(QPalette::Window, color);
     setPalette(p);
     setAutoFillBackground(true);
+}
+
+void EventLabel::expose(Exposed kind, QList<Words> words) {
+    exposed_ = kind;
+    words_ = std::move(words);
+}
+
+QString EventLabel::exposedName() const {
+    for (const Words& w : words_)
+        if (w.caption == text()) return w.name;
+    return text().simplified();
+}
+
+bool EventLabel::exposedPressed() const {
+    for (const Words& w : words_)
+        if (w.caption == text()) return w.pressed;
+    return false;
+}
+
+void EventLabel::setText(const QString& caption) {
+    const QString old = text();
+    if (caption == old) return;
+    const bool wasPressed = exposedPressed();
+    QLabel::setText(caption);  // announces the name's change itself
+    if (!QAccessible::isActive()) return;
+    if (exposed_ == Exposed::ToggleButton && exposedPressed() != wasPressed) {
+        QAccessible::State pressed;
+        pressed.checked = true;
+        QAccessibleStateChangeEvent event(this, pressed);
+        QAccessible::updateAccessibility(&event);
+    }
+    if (exposed_ == Exposed::StatusBar) {
+        QAccessibleTextUpdateEvent event(this, 0, old, caption);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void EventLabel::mousePressEvent(QMouseEvent* event) {

@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QLabel>
+#include <QList>
 #include <optional>
 
 namespace controls {
@@ -23,6 +24,27 @@ public:
     // Opaque labels fill their rectangle with this colour before the text;
     // transparent ones (the default) draw only their text.
     void setOpaqueBackground(const QColor& color);
+
+    // How assistive technology sees the label; the caption stays what is
+    // drawn. A button is named in words for what a click does now, and a toggle
+    // button's pressed state follows its caption.
+    enum class Exposed { Text, Button, ToggleButton, Title, StatusBar };
+    struct Words {
+        QString caption;
+        QString name;
+        bool pressed = false;
+    };
+    void expose(Exposed kind, QList<Words> words = {});
+    Exposed exposedAs() const { return exposed_; }
+    // The words of the current caption; a caption without words is named by
+    // its text without the surplus blanks.
+    QString exposedName() const;
+    bool exposedPressed() const;
+
+    // QLabel's setText, which also tells assistive technology of the change
+    // where the name alone does not say it: a toggle's pressed state, the
+    // status bar's text.
+    void setText(const QString& caption);
 
 signals:
     // Press and release of the left button over the label; a double-click
@@ -44,6 +66,8 @@ protected:
 private:
     bool skipNextRelease_ = false;
     std::optional<QColor> foreColor_;  // none: the palette's text colour
+    Exposed exposed_ = Exposed::Text;
+    QList<Words> words_;
 };
 
 }  // namespace controls

@@ -28,6 +28,7 @@ FileListBox::FileListBox(QWidget* parent) : QListView(parent), model_(new QStrin
         if (entry.isValid()) emit DblClick();
     });
     path_ = QDir::currentPath();
+    installAccessibleFactory();
 }
 
 QString FileListBox::Path() const { return path_; }
@@ -57,6 +58,12 @@ void FileListBox::setListIndex(short index) {
     }
     setCurrentIndex(model_->index(index));
     scrollTo(model_->index(index));
+}
+
+void FileListBox::activateEntry(int row) {
+    if (row < 0 || row >= ListCount()) return;
+    setListIndex(short(row));
+    emit DblClick();
 }
 
 QString FileListBox::FileName() const {

@@ -8,11 +8,13 @@
 #include <QString>
 #include <QStringList>
 
+#include "accessible_controls.h"
+
 class QStringListModel;
 
 namespace controls {
 
-class FileListBox : public QListView {
+class FileListBox : public QListView, public ActivatableList {
     Q_OBJECT
 public:
     // Starts at the current folder, read when the list is first shown or
@@ -30,6 +32,9 @@ public:
     short ListIndex() const;         // -1 when nothing is selected
     void setListIndex(short index);  // selects that entry; -1 clears the selection
     QString FileName() const;        // the selected entry's name, empty when none
+
+    // Selects the entry and raises DblClick, as its double-click does.
+    void activateEntry(int row) override;
 
     // The names of the regular, not hidden files of folder matching pattern
     // ('*' and '?' wildcards, without regard to case), sorted without regard

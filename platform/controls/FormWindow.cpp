@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QWindow>
 #include <cmath>
 
@@ -34,6 +35,18 @@ void FormWindow::place(QPoint topLeft) {
             return;
     }
     move(topLeft);
+}
+
+void FormWindow::moveOnScreen(QPoint topLeft) {
+    QScreen* screen = QGuiApplication::screenAt(topLeft);
+    if (!screen) screen = this->screen();
+    const QRect area = screen->availableGeometry();
+    QRect placed(topLeft, frameGeometry().size());
+    if (placed.right() > area.right()) placed.moveRight(area.right());
+    if (placed.bottom() > area.bottom()) placed.moveBottom(area.bottom());
+    if (placed.left() < area.left()) placed.moveLeft(area.left());
+    if (placed.top() < area.top()) placed.moveTop(area.top());
+    move(placed.topLeft());
 }
 
 short FormWindow::WindowState() const {

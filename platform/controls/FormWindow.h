@@ -18,6 +18,10 @@ public:
     float Top() const;
     void setTop(float twips);
 
+    // Moves the window to topLeft (pixels), or, where it would not lie whole
+    // on the available area of the screen there, in just far enough.
+    void moveOnScreen(QPoint topLeft);
+
     // 0 normal, 1 minimized, 2 maximized.
     static constexpr short Normal = 0, Minimized = 1, Maximized = 2;
     short WindowState() const;
