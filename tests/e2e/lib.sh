@@ -571,21 +571,15 @@ mpris_shows() { wait_for "$1" eval "[ \"\$(mpris $2)\" = \"$3\" ]"; }
 
 # ---------------------------------------------------------------- assistive technology
 
-# The accessibility bus beside the session bus, switched on as a screen reader
-# switches it on: a program started on the session bus afterwards loads its
-# accessibility bridge and is reached through the bus. Sets session_bus.
+# The accessibility bus, switched on as a screen reader does, for programs
+# started on the session bus afterwards. Sets session_bus.
 start_accessibility_bus() {
     start_session_bus || return 1
-    if [ -z "${a11y_launcher_pid:-}" ] || ! alive "$a11y_launcher_pid"; then
-        DBUS_SESSION_BUS_ADDRESS=$session_bus GSETTINGS_BACKEND=memory \
-            /usr/libexec/at-spi-bus-launcher --launch-immediately >>"$work/a11y.log" 2>&1 &
-        a11y_launcher_pid=$!
-        started_pids+=($a11y_launcher_pid)
-    fi
-    wait_for 20 env DBUS_SESSION_BUS_ADDRESS="$session_bus" dbus-send --session --print-reply \
-        --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress ||
+    local -x DBUS_SESSION_BUS_ADDRESS=$session_bus
+    alive "${a11y_pid:-0}" || { GSETTINGS_BACKEND=memory /usr/libexec/at-spi-bus-launcher --launch-immediately >>"$work/a11y.log" 2>&1 &
+        a11y_pid=$!; started_pids+=($a11y_pid); }
+    wait_for 20 dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress ||
         { fail "no accessibility bus (see $work/a11y.log)"; return 1; }
-    DBUS_SESSION_BUS_ADDRESS=$session_bus dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
-        org.freedesktop.DBus.Properties.Set string:org.a11y.Status string:IsEnabled variant:boolean:true \
-        >/dev/null 2>>"$work/a11y.log"
+    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.freedesktop.DBus.Properties.Set \
+        string:org.a11y.Status string:IsEnabled variant:boolean:true >/dev/null
 }

@@ -771,10 +771,7 @@ test_media_keys_raise_quit() {
 # alone: the labels are buttons named for what a click does now, the lists'
 # entries have default actions, and the status line is a status bar.
 
-atspi() {
-    DBUS_SESSION_BUS_ADDRESS=$session_bus timeout 30 /usr/bin/python3 "$here/atspi_driver.py" "$@" \
-        2>>"$test_dir/atspi.log"
-}
+atspi() { timeout 30 /usr/bin/python3 "$here/atspi_driver.py" "$@" 2>>"$test_dir/atspi.log"; }
 # True when `atspi buttons` lists a button reading NAME|PRESSED.
 button_reads() { grep -qx ".*|$1|$2" <<<"$(atspi buttons)"; }
 status_reads() { [ "$(atspi status)" = "status bar|$1" ]; }
@@ -783,7 +780,7 @@ e2e_test screen_reader
 test_screen_reader() {
     local -x DBUS_SESSION_BUS_ADDRESS
     start_accessibility_bus || return 1
-    DBUS_SESSION_BUS_ADDRESS=$session_bus
+    DBUS_SESSION_BUS_ADDRESS=$session_bus  # the player's and the driver's
     start_player --folder "$music" || return 1
     control_region Label6 $navy 12
     local pause_width=$px_bw names
@@ -802,9 +799,6 @@ test_screen_reader() {
     expect_silence "after pressing Pause"
     wait_for 10 button_reads Resume 1 || fail "after the press the pause button is not \"Resume\", pressed"
     until_seen 10 label_width_below Label6 "$pause_width" || fail "the pause label's caption did not turn over"
-    atspi press Resume || fail "cannot press \"Resume\""
-    await 1600 5 || fail "pressing Resume did not resume"
-    wait_for 10 button_reads Pause 0 || fail "after resuming the pause button is not \"Pause\", not pressed"
 
     atspi activate Folders steps || fail "cannot activate the folder entry steps"
     wait_for 20 eval '[ "$(atspi entries Files)" = steps.mp3 ]' ||
@@ -814,70 +808,41 @@ test_screen_reader() {
 }
 
 # ---------------------------------------------------------------- small screens
-# A desktop scaled up on a small screen, on a screen of the test's own: the
-# suite's screen is large, and its helpers take whole scale factors only.
-
-# Starts Xvfb with a screen of $1 (WxH) pixels and openbox on it; sets DISPLAY,
-# which the test declares local -x, and small_screen_pids.
-start_small_screen() {
-    Xvfb -displayfd 5 -screen 0 "$1x24" -dpi 96 -nolisten tcp -noreset 5>"$test_dir/display" \
-        >"$test_dir/xvfb.log" 2>&1 &
-    small_screen_pids=($!)
-    wait_for 20 test -s "$test_dir/display" || { fail "Xvfb for a $1 screen did not start"; return 1; }
-    DISPLAY=":$(head -n1 "$test_dir/display")"
-    openbox --sm-disable >"$test_dir/openbox.log" 2>&1 &
-    small_screen_pids+=($!)
-    started_pids+=("${small_screen_pids[@]}")
-    wait_for 20 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
-        { fail "openbox did not start on the $1 screen"; return 1; }
-}
-
-# Pixels of the layout (scale 1, relative to the window) on the screen at the
-# scale factor $factor.
-on_screen() { awk -v x="$1" -v y="$2" -v f="$factor" -v wx="$win_x" -v wy="$win_y" \
-    'BEGIN { printf "%d %d\n", wx + x * f, wy + y * f }'; }
-
-# The share of the file list's rectangle, at the scale factor, that is olive.
-file_list_olive() {
-    shoot scaled || return 1
-    window_geometry
-    local x y w h
-    read -r x y <<<"$(on_screen 26 66)"
-    read -r w h <<<"$(awk -v f="$factor" 'BEGIN { printf "%d %d\n", 165 * f, 68 * f }')"
-    eval "$("$probe" region "$shot" "$x" "$y" "$w" "$h" $olive 8 | sed -E 's/([a-z]+)=/px_\1=/g')"
-    holds "$px_match >= 0.5"
-}
+# A desktop scaled up on a small screen, a screen of the test's own; the
+# suite's helpers take whole scale factors only, so pixels are placed here.
 
 e2e_test small_screen_scaled
 test_small_screen_scaled() {
     local -x DISPLAY
-    local factor=1.75
-    start_small_screen 1280x1024 || return 1
-    app_dir=$test_dir/app
-    mkdir -p "$app_dir" && cp "$velmyr_bin" "$app_dir/velmyr"
-    printf '[velmyr]\npath=%s\n' "$music" >"$app_dir/velmyr.ini"
-    (cd "$work" && exec env QT_SCALE_FACTOR=$factor "$app_dir/velmyr") >>"$test_dir/velmyr.log" 2>&1 &
+    local factor=1.75 screen_pids=()
+    Xvfb -displayfd 5 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp 5>"$test_dir/display" >/dev/null 2>&1 &
+    screen_pids+=($!)
+    wait_for 20 test -s "$test_dir/display" || { fail "no Xvfb with a small screen"; return 1; }
+    DISPLAY=":$(head -n1 "$test_dir/display")"
+    openbox --sm-disable >/dev/null 2>&1 &
+    screen_pids+=($!)
+    started_pids+=("${screen_pids[@]}")
+    wait_for 20 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' || { fail "no openbox"; return 1; }
+    mkdir -p "$test_dir/app" && cp "$velmyr_bin" "$test_dir/app/velmyr"
+    printf '[velmyr]\npath=%s\n' "$music" >"$test_dir/app/velmyr.ini"
+    QT_SCALE_FACTOR=$factor "$test_dir/app/velmyr" >>"$test_dir/velmyr.log" 2>&1 &
     player_pid=$!
     win=$(timeout 30 xdotool search --sync --onlyvisible --pid "$player_pid" --name "^$window_title\$" | head -n1)
     [ -n "$win" ] || { fail "no window at scale $factor"; return 1; }
-    wait_for 20 file_list_olive || fail "the file list is not painted at scale $factor ($px_match olive)"
-
     window_geometry
-    # The fixed place (1200, 612 here) would leave the window's right part off
-    # the screen: moved in just far enough, and no further.
-    if ! holds "$win_x >= 0 && $win_y >= 0 && $win_x + $win_w <= 1280 && $win_y + $win_h <= 1024"; then
-        fail "the window at $win_x,$win_y size ${win_w}x$win_h is not whole on the 1280x1024 screen"
-    fi
-    holds "$win_x + $win_w >= 1278 && $win_y >= 611 && $win_y <= 613" ||
-        fail "the window at $win_x,$win_y size ${win_w}x$win_h was moved further than needed"
-
-    timeout 10 xdotool mousemove --sync $(on_screen 60 70) && click_here 1
-    timeout 10 xdotool mousemove --sync $(on_screen 52 152) && click_here 1
+    # The fixed place, (1200, 612) here, would leave the right part off the
+    # screen: moved in just far enough, and no further.
+    holds "$win_x >= 0 && $win_x + $win_w <= 1280 && $win_x + $win_w >= 1278 && $win_y >= 611 && $win_y <= 613" ||
+        fail "the window at $win_x,$win_y size ${win_w}x$win_h is not just whole on the 1280x1024 screen"
+    local spot
+    for spot in "60 70" "52 152"; do  # the first file, then the play label
+        timeout 10 xdotool mousemove --sync $(awk -v f=$factor -v x=$win_x -v y=$win_y -v s="$spot" \
+            'BEGIN { split(s, p, " "); printf "%d %d", x + p[1] * f, y + p[2] * f }') && click_here 1
+    done
     await 1250 10
     listen 0.6 played
     expect_tone 1250 "after selecting a1250.mp3 and clicking the play label at scale $factor"
-
     stop_player
     local pid
-    for pid in "${small_screen_pids[@]}"; do end_process "$pid"; done
+    for pid in "${screen_pids[@]}"; do end_process "$pid"; done
 }
