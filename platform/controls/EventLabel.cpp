@@ -42,16 +42,20 @@ void EventLabel::expose(Exposed kind, QList<Words> words) {
     words_ = std::move(words);
 }
 
-QString EventLabel::exposedName() const {
+const EventLabel::Words* EventLabel::wordsNow() const {
     for (const Words& w : words_)
-        if (w.caption == text()) return w.name;
-    return text().simplified();
+        if (w.caption == text()) return &w;
+    return nullptr;
+}
+
+QString EventLabel::exposedName() const {
+    const Words* now = wordsNow();
+    return now ? now->name : text().simplified();
 }
 
 bool EventLabel::exposedPressed() const {
-    for (const Words& w : words_)
-        if (w.caption == text()) return w.pressed;
-    return false;
+    const Words* now = wordsNow();
+    return now && now->pressed;
 }
 
 void EventLabel::setText(const QString& caption) {

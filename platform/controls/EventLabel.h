@@ -66,6 +66,8 @@ protected:
 private:
     bool skipNextRelease_ = false;
     std::optional<QColor> foreColor_;  // none: the palette's text colour
+    const Words* wordsNow() const;     // those of the current caption, if any
+
     Exposed exposed_ = Exposed::Text;
     QList<Words> words_;
 };

@@ -40,6 +40,10 @@ void FormWindow::place(QPoint topLeft) {
 void FormWindow::moveOnScreen(QPoint topLeft) {
     QScreen* screen = QGuiApplication::screenAt(topLeft);
     if (!screen) screen = this->screen();
+    if (!screen) {
+        move(topLeft);
+        return;
+    }
     const QRect area = screen->availableGeometry();
     QRect placed(topLeft, frameGeometry().size());
     if (placed.right() > area.right()) placed.moveRight(area.right());
