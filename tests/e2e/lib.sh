@@ -231,13 +231,15 @@ win=""
 
 # Starts the player from a copy of the binary in the test's folder, so that its
 # settings file (beside the executable) is the test's own.
-#   start_player [--folder DIR] [--cwd DIR] [--scale N] [--keep-settings]
+#   start_player [--folder DIR] [--cwd DIR] [--scale N] [--keep-settings] [-- ARGUMENTS...]
 # --folder writes DIR into the settings file; --cwd is the folder the process
-# starts in (both lists start there when no folder is stored).
+# starts in (both lists start there when no folder is stored); what follows
+# "--" is the player's command line.
 start_player() {
-    local folder="" cwd=$work factor="" keep=0
+    local folder="" cwd=$work factor="" keep=0 args=()
     while [ $# -gt 0 ]; do
         case $1 in
+            --) shift; args=("$@"); break ;;
             --folder) folder=$2; shift 2 ;;
             --cwd) cwd=$2; shift 2 ;;
             --scale) factor=$2; shift 2 ;;
@@ -251,7 +253,7 @@ start_player() {
     [ $keep = 1 ] || rm -f "$app_dir/velmyr.ini"
     [ -n "$folder" ] && printf '[velmyr]\npath=%s\n' "$folder" >"$app_dir/velmyr.ini"
 
-    (cd "$cwd" && exec env ${factor:+QT_SCALE_FACTOR=$factor} "$app_dir/velmyr") >>"$test_dir/velmyr.log" 2>&1 &
+    (cd "$cwd" && exec env ${factor:+QT_SCALE_FACTOR=$factor} "$app_dir/velmyr" "${args[@]}") >>"$test_dir/velmyr.log" 2>&1 &
     player_pid=$!
     scale=${factor:-1}
     await_player_window
