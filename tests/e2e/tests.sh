@@ -790,8 +790,9 @@ test_open_with_one_window() {
     # Back in music/: a1250.mp3 plays while the last entry is selected, and
     # next there leaves it playing: the bus goes on naming it.
     stop_player
-    start_player_on_bus --folder "$music" -- "$music/a1250.mp3" || return 1
+    start_player --folder "$music" -- "$music/a1250.mp3" || return 1
     await 1250 5 || fail "a1250.mp3 given at start is not heard"
+    mpris_shows 20 status Playing || fail "the player did not come on the bus playing a1250.mp3"
     local track
     track=$(mpris metadata mpris:trackid)
     xdotool key End
