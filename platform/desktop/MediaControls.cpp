@@ -255,14 +255,19 @@ bool handToRunningCopy(const QString& busName, const std::string& path, std::chr
         bool handed = false;
     };
     auto outcome = std::make_shared<Outcome>();
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(busName, kObjectPath, kPlayerInterface, QStringLiteral("OpenUri"));
-    call << QString::fromLatin1(fileUriFromPath(path));
-    call.setAutoStartService(false);
-    std::thread([outcome, call, limit] {
-        QDBusConnection bus = QDBusConnection::sessionBus();
-        const bool handed = bus.isConnected() && bus.call(call, QDBus::Block, int(limit.count())).type() ==
-                                                     QDBusMessage::ReplyMessage;
+    const QString uri = QString::fromLatin1(fileUriFromPath(path));
+    std::thread([outcome, busName, uri, limit] {
+        // The bus's objects are gone before the outcome is told: the program
+        // may end as soon as it is.
+        const bool handed = [&] {
+            QDBusConnection bus = QDBusConnection::sessionBus();
+            if (!bus.isConnected()) return false;
+            QDBusMessage call = QDBusMessage::createMethodCall(busName, kObjectPath, kPlayerInterface,
+                                                               QStringLiteral("OpenUri"));
+            call << uri;
+            call.setAutoStartService(false);
+            return bus.call(call, QDBus::Block, int(limit.count())).type() == QDBusMessage::ReplyMessage;
+        }();
         std::lock_guard lock(outcome->mutex);
         outcome->done = true;
         outcome->handed = handed;

@@ -560,12 +560,19 @@ mpris_property() {
         org.freedesktop.DBus.Properties.Get "string:$1" "string:$2" 2>>"$test_dir/playerctl.log"
 }
 
-# Calls a method of the player's root interface (playerctl has no Raise or Quit);
-# true when it was answered.
+# Calls a method of the player's root interface (playerctl has no Raise or Quit),
+# or with "Player." before it of the player interface, with dbus-send's
+# arguments after it; true when it was answered without an error.
 mpris_root_call() {
     DBUS_SESSION_BUS_ADDRESS=$session_bus timeout 20 dbus-send --session --print-reply \
-        --dest=org.mpris.MediaPlayer2.velmyr /org/mpris/MediaPlayer2 "org.mpris.MediaPlayer2.$1" \
+        --dest=org.mpris.MediaPlayer2.velmyr /org/mpris/MediaPlayer2 "org.mpris.MediaPlayer2.$1" "${@:2}" \
         >/dev/null 2>>"$test_dir/playerctl.log"
+}
+
+# Fails unless the root interface's property $1, as dbus-send prints it, holds $2.
+expect_root_property() {
+    mpris_property org.mpris.MediaPlayer2 "$1" | grep -q "$2" ||
+        fail "$1 does not hold $2: $(mpris_property org.mpris.MediaPlayer2 "$1" | tr '\n' ' ')"
 }
 
 # Waits up to $1 seconds for playerctl's $2 to print $3.
