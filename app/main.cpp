@@ -1,18 +1,45 @@
 #include <QApplication>
+#include <QByteArray>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
 
+#include "platform/desktop/MediaControls.h"
+#include "platform/desktop/file_uri.h"
 #include "platform/media/media_layer.h"
 #include "termination.h"
 #include "ui/frmVELMYR.h"
 
 namespace {
 
+const QString kBusName = QStringLiteral("org.mpris.MediaPlayer2.velmyr");
+// Long enough for a copy that runs to answer, short enough that a start from
+// the file manager never seems to hang.
+constexpr std::chrono::milliseconds kHandoverLimit(800);
+
 // The window has unloaded: playback stopped and every device closed. An
 // output stuck in its driver is not waited for beyond a moment.
 [[noreturn]] void endTheProgram() {
     media::shutdown(std::chrono::milliseconds(300));
     std::_Exit(0);
+}
+
+// The first argument left after Qt's own options that is a folder or an MP3
+// file, as a full path: a copy that runs elsewhere may be handed it. When
+// there are arguments and none is, one line says so and the program starts as
+// without them.
+std::optional<std::string> pathToOpen(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (!desktop::isFolderOrMp3(argv[i])) continue;
+        std::error_code error;
+        const std::filesystem::path full = std::filesystem::canonical(argv[i], error);
+        return error ? std::string(argv[i]) : full.string();
+    }
+    if (argc > 1) std::fprintf(stderr, "velmyr: %s: no such folder or MP3 file\n", argv[1]);
+    return std::nullopt;
 }
 
 }  // namespace
@@ -24,11 +51,14 @@ int main(int argc, char** argv) {
     media::identifyProgram("Quillmere Mp3 Player", "velmyr", "velmyr");
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(VELMYR_VERSION_STRING));
+    const std::optional<std::string> path = pathToOpen(argc, argv);
+    if (path && desktop::handToRunningCopy(kBusName, *path, kHandoverLimit)) return 0;
     frmVELMYR::Options options;
     options.endProgram = endTheProgram;
-    options.desktopControls = true;
+    options.desktopControls = frmVELMYR::Options::BusNames{kBusName, QStringLiteral("/org/velmyr/track/")};
     frmVELMYR window(options);
     onTerminationSignal(&window, [&window] { window.unload(); });
+    if (path) window.OpenPath(QByteArray::fromStdString(*path));
     window.show();
     return app.exec();
 }

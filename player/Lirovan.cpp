@@ -1,6 +1,10 @@
 #include "Lirovan.h"
 
+#include <cstdlib>
+#include <vector>
+
 #include "platform/media/mci.h"
+#include "platform/media/media_layer.h"
 #include "platform/media/shortpath.h"
 #include "platform/profile/profile.h"
 
@@ -8,6 +12,15 @@ namespace Lirovan {
 
 namespace {
 void send(const std::string& command) { mciSendStringA(command.c_str(), nullptr, 0, nullptr); }
+
+// The reply to a command that has one; false when the command fails.
+bool ask(const std::string& command, std::string& answer) {
+    std::vector<char> reply(4096);
+    if (mciSendStringA(command.c_str(), reply.data(), unsigned(reply.size()), nullptr) != MCIERR_NONE)
+        return false;
+    answer = reply.data();
+    return true;
+}
 }  // namespace
 
 void PlayFile(const std::string& fullPath) {
@@ -36,6 +49,24 @@ void StopAll() {
 }
 
 void SetMute(bool mute) { send(mute ? "set lirovan audio all off" : "set lirovan audio all on"); }
+
+Track NowPlaying() {
+    Track track;
+    std::string position, length;
+    track.open = ask("status lirovan mode", track.mode) && ask("status lirovan position", position) &&
+                 ask("status lirovan length", length) && ask("info lirovan file", track.file);
+    if (!track.open) return {};
+    track.positionMilliseconds = std::atoll(position.c_str());
+    track.lengthMilliseconds = std::atoll(length.c_str());
+    return track;
+}
+
+void OnTrackEnd(std::function<void()> listener) {
+    if (!listener) return media::setEndListener({});
+    media::setEndListener([listener = std::move(listener)](const std::string& alias) {
+        if (alias == "lirovan") listener();
+    });
+}
 
 std::string ReadSetting(const std::string& section, const std::string& key, const std::string& file) {
     char buffer[255] = {};

@@ -57,6 +57,7 @@ void frmVELMYR::bindDesktopControls() {
     connect(D,       &MediaControls::Raise,         this, &F::raise);
     connect(D,       &MediaControls::Raise,         this, &F::activateWindow);
     connect(D,       &MediaControls::Quit,          this, &F::Label3_Click);
+    connect(D,       &MediaControls::Open,          this, &F::OpenPath);
 
     connect(File1,   &FileListBox::DblClick,        D, &MediaControls::fileMayHaveStarted);
     connect(Label5,  &EventLabel::Click,            D, &MediaControls::fileMayHaveStarted);

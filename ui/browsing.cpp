@@ -1,5 +1,7 @@
 // Folder and file browsing: the folder list leads, the file list follows, and
 // play, next and previous start the selected file.
+#include <QAbstractItemModel>
+
 #include "frmVELMYR.h"
 #include "platform/controls/file_names.h"
 #include "player/Lirovan.h"
@@ -9,6 +11,29 @@ void frmVELMYR::Dir1_Change() { File1->setPath(Dir1->Path()); }
 void frmVELMYR::File1_DblClick() { PlaySelectedFile(); }
 
 void frmVELMYR::Label5_Click() { PlaySelectedFile(); }
+
+// Whoever gives the path has made sure that it is a folder or an MP3 file. A
+// folder that the folder list takes, or a path that does not end in ".mp3",
+// stays a folder; a file is looked for in its folder's list, read again if
+// the file is newer than the list.
+void frmVELMYR::OpenPath(const QByteArray& path) {
+    const QString before = Dir1->Path();
+    Dir1->setPath(controls::fileNameFromBytes(path));
+    const qsizetype slash = path.lastIndexOf('/');
+    const QString name = controls::fileNameFromBytes(path.mid(slash + 1));
+    if (Dir1->Path() != before || !name.endsWith(QLatin1String(".mp3"), Qt::CaseInsensitive)) return;
+    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
+    Dir1->setPath(controls::fileNameFromBytes(folder));
+    for (bool reread : {false, true}) {
+        if (reread) File1->setPath(Dir1->Path());
+        for (short index = 0; index < File1->ListCount(); ++index) {
+            if (File1->model()->index(index, 0).data().toString() != name) continue;
+            File1->setListIndex(index);
+            File1_DblClick();
+            return;
+        }
+    }
+}
 
 // The double-click and the play label join the folder and the file with "\",
 // next and previous with "/": kept as they are on purpose. The media layer

@@ -9,7 +9,6 @@
 #include "platform/controls/ico_image.h"
 #include "platform/controls/list_support.h"
 #include "platform/controls/mouse_args.h"
-#include "platform/desktop/MediaControls.h"
 
 using controls::toPixels;
 
@@ -61,12 +60,7 @@ frmVELMYR::frmVELMYR(Options options) : options_(std::move(options)) {
     if (!options_.endProgram) options_.endProgram = [] { QCoreApplication::quit(); };
     createControls();
     applyLayout();
-    if (options_.desktopControls) {
-        // Identified by the window's title and the desktop file's name.
-        Desktop = new desktop::MediaControls({windowTitle(), QStringLiteral("velmyr"),
-                                              [this] { return Dir1->Path() + u'/' + File1->FileName(); }},
-                                             this);
-    }
+    if (options_.desktopControls) createDesktopControls(*options_.desktopControls);
     bindEvents();
     emit Load();
 }

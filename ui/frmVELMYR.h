@@ -4,6 +4,7 @@
 // every event.
 #pragma once
 
+#include <QByteArray>
 #include <QColor>
 #include <QString>
 #include <functional>
@@ -29,8 +30,14 @@ public:
         // end); empty: the event loop ends.
         std::function<void()> endProgram;
         // Answer the desktop's media keys and player controls on the session
-        // bus (the program does; tests of the window need not).
-        bool desktopControls = false;
+        // bus under these names (the program does; tests of the window need
+        // not): the well-known bus name, and the object path below which the
+        // track ids go.
+        struct BusNames {
+            QString busName;
+            QString trackIdPrefix;
+        };
+        std::optional<BusNames> desktopControls;
     };
 
     frmVELMYR();
@@ -69,6 +76,10 @@ public:
     // Browsing (browsing.cpp).
     void Dir1_Change();
     void File1_DblClick();
+    // A folder is opened in the folder list; a file's folder is, and the file
+    // is played as a double-click on it plays it. The path as the file system
+    // names it, given at start or by the desktop.
+    void OpenPath(const QByteArray& path);
     void Label5_Click();
     void Label8_Click();
     void Label9_Click();
@@ -108,6 +119,7 @@ private:
     void applyLayout();
     void bindEvents();
     void bindDesktopControls();
+    void createDesktopControls(const Options::BusNames& names);
 
     // The steps that the double-click on the file list and the play label share.
     void PlaySelectedFile();

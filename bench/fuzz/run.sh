@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the fuzz targets, one after the other, each for SECONDS (default 60).
 #
-#   bench/fuzz/run.sh [SECONDS] [TARGET...]     targets: command settings decoder
+#   bench/fuzz/run.sh [SECONDS] [TARGET...]     targets: command settings decoder file_uri
 #
 # Uses the fuzz build in $VELMYR_FUZZ_BUILD (default build-fuzz), configuring
 # and building it with clang only when it is missing. Each target starts from
@@ -17,15 +17,15 @@ root="$PWD"
 seconds="${1:-60}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(command settings decoder)
+[ ${#targets[@]} -eq 0 ] && targets=(command settings decoder file_uri)
 build="${VELMYR_FUZZ_BUILD:-build-fuzz}"
 findings="${VELMYR_FUZZ_FINDINGS:-$build/fuzz-findings}"
 
-declare -A max_len=([command]=4096 [settings]=8192 [decoder]=8192)
+declare -A max_len=([command]=4096 [settings]=8192 [decoder]=8192 [file_uri]=1024)
 
 missing=0
 for t in "${targets[@]}"; do
-    [ -n "${max_len[$t]:-}" ] || { echo "unknown target: $t (command, settings, decoder)" >&2; exit 2; }
+    [ -n "${max_len[$t]:-}" ] || { echo "unknown target: $t (command, settings, decoder, file_uri)" >&2; exit 2; }
     [ -x "$build/tests/fuzz/velmyr_fuzz_$t" ] || missing=1
 done
 if [ $missing -eq 1 ]; then

@@ -6,27 +6,26 @@
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
-#include <QUrl>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include <unistd.h>
 
+#include "file_uri.h"
 #include "mpris_adaptors.h"
-#include "platform/media/mci.h"
-#include "platform/media/media_layer.h"
 
 namespace desktop {
 
 namespace {
 
 const QString kObjectPath = QStringLiteral("/org/mpris/MediaPlayer2");
-const QString kBusName = QStringLiteral("org.mpris.MediaPlayer2.velmyr");
 const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
-// The alias the player module opens every file under.
-constexpr char kAlias[] = "lirovan";
 // How long a quit waits for the bus to carry its reply away.
 constexpr int kQuitReplyMs = 500;
 
@@ -38,22 +37,14 @@ bool sessionBusNamed() {
     return !runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"));
 }
 
-// The media layer's answer to "status lirovan <item>"; false when no file is
-// open under the alias.
-bool askStatus(const char* item, QByteArray& answer) {
-    char reply[64] = "";
-    const QByteArray command = QByteArray("status ") + kAlias + ' ' + item;
-    if (mciSendStringA(command.constData(), reply, sizeof reply, nullptr) != MCIERR_NONE) return false;
-    answer = QByteArray(reply);
-    return true;
-}
+QString titleOf(const QByteArray& path) { return QFile::decodeName(path.mid(path.lastIndexOf('/') + 1)); }
 
 }  // namespace
 
 MediaControls::MediaControls(Player player, QObject* parent) : QObject(parent), player_(std::move(player)) {}
 
 MediaControls::~MediaControls() {
-    if (onBus_) media::setEndListener({});
+    if (onBus_ && player_.setEndListener) player_.setEndListener({});
 }
 
 void MediaControls::publish() {
@@ -79,18 +70,19 @@ void MediaControls::goOnBus() {
     // A file that ends by itself is heard of on its playback thread; the news
     // crosses to this thread, and is dropped if this object has gone.
     QPointer<MediaControls> self(this);
-    media::setEndListener([self](const std::string& alias) {
-        QCoreApplication* app = QCoreApplication::instance();
-        if (alias != kAlias || !app) return;
-        QMetaObject::invokeMethod(
-            app,
-            [self] {
-                if (self) self->playbackMayHaveChanged();
-            },
-            Qt::QueuedConnection);
-    });
+    if (player_.setEndListener)
+        player_.setEndListener([self] {
+            QCoreApplication* app = QCoreApplication::instance();
+            if (!app) return;
+            QMetaObject::invokeMethod(
+                app,
+                [self] {
+                    if (self) self->playbackMayHaveChanged();
+                },
+                Qt::QueuedConnection);
+        });
     readPlayback(false);
-    takeName(kBusName, true);
+    takeName(player_.busName, true);
 }
 
 // The well-known name; a second copy of the player takes one of its own.
@@ -118,24 +110,27 @@ void MediaControls::playbackMayHaveChanged() {
     if (onBus_) readPlayback(false);
 }
 
-void MediaControls::readPlayback(bool takeSelectedFile) {
-    QByteArray mode;
-    const bool open = askStatus("mode", mode);
-    Status status = Status::Stopped;
-    if (mode == "playing") status = Status::Playing;
-    if (mode == "paused") status = Status::Paused;
+// A new track is announced for another file, or for a start that began the
+// same file again; a step that left the file playing announces nothing.
+void MediaControls::readPlayback(bool mayHaveStarted) {
+    const Playback now = player_.playback ? player_.playback() : Playback{};
+    const Status status = now.fileOpen ? now.status : Status::Stopped;
+    const qint64 position = now.fileOpen ? now.positionMilliseconds : 0;
+    const QString url = QString::fromLatin1(fileUriFromPath(now.file.toStdString()));
 
-    QVariantMap metadata = open ? metadata_ : QVariantMap{};
-    if (takeSelectedFile && status != Status::Stopped && player_.selectedFile) {
-        const QString path = player_.selectedFile();
+    QVariantMap metadata = now.fileOpen ? metadata_ : QVariantMap{};
+    const bool startedAgain = mayHaveStarted && position < lastPosition_;
+    if (now.fileOpen && (url != metadata_.value(QStringLiteral("xesam:url")).toString() || startedAgain)) {
         metadata = {
             {QStringLiteral("mpris:trackid"),
-             QVariant::fromValue(
-                 QDBusObjectPath(QStringLiteral("/org/velmyr/track/%1").arg(++tracksStarted_)))},
-            {QStringLiteral("xesam:title"), QFileInfo(path).fileName()},
-            {QStringLiteral("xesam:url"), QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)},
+             QVariant::fromValue(QDBusObjectPath(player_.trackIdPrefix + QString::number(++tracksStarted_)))},
+            {QStringLiteral("xesam:title"), titleOf(now.file)},
+            {QStringLiteral("xesam:url"), url},
         };
     }
+    if (now.fileOpen && now.lengthMilliseconds > 0)
+        metadata.insert(QStringLiteral("mpris:length"), now.lengthMilliseconds * 1000);
+    lastPosition_ = position;
 
     QVariantMap changed;
     if (status != status_) {
@@ -146,6 +141,9 @@ void MediaControls::readPlayback(bool takeSelectedFile) {
         metadata_ = metadata;
         changed.insert(QStringLiteral("Metadata"), metadata_);
     }
+    if (now.canGoNext != canGoNext_) changed.insert(QStringLiteral("CanGoNext"), canGoNext_ = now.canGoNext);
+    if (now.canGoPrevious != canGoPrevious_)
+        changed.insert(QStringLiteral("CanGoPrevious"), canGoPrevious_ = now.canGoPrevious);
     if (!changed.isEmpty()) announce(changed);
 }
 
@@ -166,9 +164,12 @@ QString MediaControls::statusText() const {
 }
 
 qint64 MediaControls::positionMicroseconds() const {
-    QByteArray milliseconds;
-    return askStatus("position", milliseconds) ? milliseconds.toLongLong() * 1000 : 0;
+    const Playback now = player_.playback ? player_.playback() : Playback{};
+    return now.fileOpen ? now.positionMilliseconds * 1000 : 0;
 }
+
+bool MediaControls::canGoNext() const { return player_.playback && player_.playback().canGoNext; }
+bool MediaControls::canGoPrevious() const { return player_.playback && player_.playback().canGoPrevious; }
 
 void MediaControls::PlayPauseRequested() {
     readPlayback(false);
@@ -217,6 +218,15 @@ void MediaControls::PreviousRequested() {
 
 void MediaControls::RaiseRequested() { emit Raise(); }
 
+bool MediaControls::OpenUriRequested(const QString& uri) {
+    const auto path = pathFromFileUri(uri.toStdString());
+    if (!path || !isFolderOrMp3(*path)) return false;
+    emit Raise();
+    emit Open(QByteArray::fromStdString(*path));
+    readPlayback(true);
+    return true;
+}
+
 // The window's unload ends the program at once, so the caller has its reply
 // first: it goes out as this call returns. A ping sent after it comes back
 // once the reply has left, or the ping's timeout says the bus is not listening.
@@ -232,6 +242,40 @@ void MediaControls::QuitRequested() {
             emit Quit();
         });
     });
+}
+
+bool handToRunningCopy(const QString& busName, const std::string& path, std::chrono::milliseconds limit) {
+    if (!sessionBusNamed()) return false;
+    // Connecting and calling happen on a thread of their own, which is left
+    // behind if the bus or the copy does not answer in time.
+    struct Outcome {
+        std::mutex mutex;
+        std::condition_variable settled;
+        bool done = false;
+        bool handed = false;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    const QString uri = QString::fromLatin1(fileUriFromPath(path));
+    std::thread([outcome, busName, uri, limit] {
+        // The bus's objects are gone before the outcome is told: the program
+        // may end as soon as it is.
+        const bool handed = [&] {
+            QDBusConnection bus = QDBusConnection::sessionBus();
+            if (!bus.isConnected()) return false;
+            QDBusMessage call = QDBusMessage::createMethodCall(busName, kObjectPath, kPlayerInterface,
+                                                               QStringLiteral("OpenUri"));
+            call << uri;
+            call.setAutoStartService(false);
+            return bus.call(call, QDBus::Block, int(limit.count())).type() == QDBusMessage::ReplyMessage;
+        }();
+        std::lock_guard lock(outcome->mutex);
+        outcome->done = true;
+        outcome->handed = handed;
+        outcome->settled.notify_all();
+    }).detach();
+    std::unique_lock lock(outcome->mutex);
+    outcome->settled.wait_for(lock, limit, [&] { return outcome->done; });
+    return outcome->handed;
 }
 
 }  // namespace desktop

@@ -1,25 +1,45 @@
 // The player as the desktop's media keys, media widget and playerctl see it:
 // two MPRIS 2 objects on the session bus. A request from the bus is raised as
 // the event of the label that would do the same, so the window's handlers and
-// captions stay the only record of pause and mute. What plays is read from
-// the media layer, not kept here.
+// captions stay the only record of pause and mute. What plays is asked of the
+// window at every request, not kept here.
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
+#include <chrono>
 #include <functional>
+#include <string>
 
 namespace desktop {
 
 class MediaControls : public QObject {
     Q_OBJECT
 public:
+    enum class Status { Stopped, Playing, Paused };
+
+    // What plays, and where the list stands, as the window answers it.
+    struct Playback {
+        bool fileOpen = false;  // false: nothing to report, whatever the rest says
+        Status status = Status::Stopped;
+        QByteArray file;  // the file heard, as the file system names it
+        qint64 positionMilliseconds = 0;
+        qint64 lengthMilliseconds = 0;
+        bool canGoNext = false;
+        bool canGoPrevious = false;
+    };
+
     struct Player {
-        QString identity;      // the name shown for the player: the window's title
-        QString desktopEntry;  // the desktop file's name, without ".desktop"
-        // The full path of the file that a start plays: the selected file.
-        std::function<QString()> selectedFile;
+        QString identity;       // the name shown for the player: the window's title
+        QString desktopEntry;   // the desktop file's name, without ".desktop"
+        QString busName;        // the well-known name on the session bus
+        QString trackIdPrefix;  // an object path; track ids go below it
+        std::function<Playback()> playback;
+        // Sets (or, given nothing, drops) what is called when a file has played
+        // to its end by itself, on any thread.
+        std::function<void(std::function<void()>)> setEndListener;
     };
 
     explicit MediaControls(Player player, QObject* parent = nullptr);
@@ -45,12 +65,16 @@ public:
     void PreviousRequested();
     void RaiseRequested();
     void QuitRequested();
+    // False, with nothing changed, unless `uri` is a "file:" URI of a folder or
+    // an MP3 file.
+    bool OpenUriRequested(const QString& uri);
 
-    enum class Status { Stopped, Playing, Paused };
     Status status() const { return status_; }
     QString statusText() const;
     QVariantMap metadata() const { return metadata_; }
     qint64 positionMicroseconds() const;
+    bool canGoNext() const;
+    bool canGoPrevious() const;
     const Player& player() const { return player_; }
 
 signals:
@@ -65,11 +89,13 @@ signals:
     void Raise();
     // The window unloads, as the close label makes it.
     void Quit();
+    // A folder or an MP3 file to open, as the file system names it.
+    void Open(const QByteArray& path);
 
 private:
     void goOnBus();
     void takeName(const QString& name, bool orInstanceName);
-    void readPlayback(bool takeSelectedFile);
+    void readPlayback(bool mayHaveStarted);
     void announce(const QVariantMap& changed);
 
     Player player_;
@@ -78,6 +104,14 @@ private:
     Status status_ = Status::Stopped;
     QVariantMap metadata_;
     int tracksStarted_ = 0;  // numbers the track ids
+    qint64 lastPosition_ = 0;
+    bool canGoNext_ = false;
+    bool canGoPrevious_ = false;
 };
+
+// Hands a folder or file to the copy of the player that owns `busName`, which
+// opens it as its OpenUri does. False when there is no session bus, no such
+// copy, or no answer within `limit`: the caller then starts on its own.
+bool handToRunningCopy(const QString& busName, const std::string& path, std::chrono::milliseconds limit);
 
 }  // namespace desktop

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDBusAbstractAdaptor>
+#include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QStringList>
 #include <QVariantMap>
@@ -28,9 +29,11 @@ public:
     bool no() const { return false; }
     QString Identity() const;
     QString DesktopEntry() const;
-    // The player opens files from its own lists only.
-    QStringList SupportedUriSchemes() const { return {}; }
-    QStringList SupportedMimeTypes() const { return {QStringLiteral("audio/mpeg")}; }
+    // As the desktop entry declares them.
+    QStringList SupportedUriSchemes() const { return {QStringLiteral("file")}; }
+    QStringList SupportedMimeTypes() const {
+        return {QStringLiteral("audio/mpeg"), QStringLiteral("audio/x-mpeg"), QStringLiteral("audio/mp3")};
+    }
 
 public slots:
     void Raise();
@@ -50,8 +53,8 @@ class MprisPlayer : public QDBusAbstractAdaptor {
     Q_PROPERTY(double MaximumRate READ one)
     Q_PROPERTY(double Volume READ one)
     Q_PROPERTY(qlonglong Position READ Position)
-    Q_PROPERTY(bool CanGoNext READ yes)
-    Q_PROPERTY(bool CanGoPrevious READ yes)
+    Q_PROPERTY(bool CanGoNext READ CanGoNext)
+    Q_PROPERTY(bool CanGoPrevious READ CanGoPrevious)
     Q_PROPERTY(bool CanPlay READ yes)
     Q_PROPERTY(bool CanPause READ yes)
     Q_PROPERTY(bool CanSeek READ no)
@@ -62,6 +65,8 @@ public:
     QString PlaybackStatus() const;
     QVariantMap Metadata() const;
     qlonglong Position() const;
+    bool CanGoNext() const;
+    bool CanGoPrevious() const;
     double one() const { return 1.0; }
     bool yes() const { return true; }
     bool no() const { return false; }
@@ -73,10 +78,11 @@ public slots:
     void Stop();
     void Next();
     void Previous();
-    // The player cannot seek or open a location: accepted, nothing happens.
+    // The player cannot seek: accepted, nothing happens.
     void Seek(qlonglong) {}
     void SetPosition(const QDBusObjectPath&, qlonglong) {}
-    void OpenUri(const QString&) {}
+    // A URI it cannot open gets an error reply.
+    void OpenUri(const QString& uri, const QDBusMessage& message);
 
 signals:
     void Seeked(qlonglong Position);

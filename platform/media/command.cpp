@@ -126,6 +126,16 @@ Command parseCommand(std::string_view text) {
         return c;
     }
 
+    if (verb == "info") {
+        if (w.size() < 3) return failure(MCIERR_MISSING_PARAMETER);
+        if (w.size() > 3 || w[2] != "file") return failure(MCIERR_UNRECOGNIZED_KEYWORD);
+        if (!isDeviceAlias(w[1])) return failure(MCIERR_INVALID_DEVICE_NAME);
+        Command c;
+        c.verb = Verb::InfoFile;
+        c.alias = w[1];
+        return c;
+    }
+
     return failure(MCIERR_UNRECOGNIZED_COMMAND);
 }
 

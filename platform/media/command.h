@@ -8,7 +8,7 @@
 
 namespace media {
 
-enum class Verb { Open, Play, Pause, Resume, Stop, Close, CloseAll, SetAudio, Status };
+enum class Verb { Open, Play, Pause, Resume, Stop, Close, CloseAll, SetAudio, Status, InfoFile };
 enum class StatusItem { Mode, Position, Length };
 
 struct Command {
@@ -23,7 +23,8 @@ struct Command {
 // "open <element> type mpegvideo alias <alias>", where the element is
 // everything between "open " and the last " type ", blanks included;
 // "play|pause|resume|stop|close <alias>"; "close all";
-// "set <alias> audio all on|off"; "status <alias> mode|position|length".
+// "set <alias> audio all on|off"; "status <alias> mode|position|length";
+// "info <alias> file".
 // Keywords are not case-sensitive; blanks between words may be repeated.
 Command parseCommand(std::string_view text);
 

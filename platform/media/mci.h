@@ -20,7 +20,8 @@ constexpr MCIERROR MCIERR_INVALID_FILE = 304;
 // command: the command text ("open <element> type mpegvideo alias <alias>",
 //   "play <alias>", "pause <alias>", "resume <alias>", "stop <alias>",
 //   "close <alias>", "close all", "set <alias> audio all off|on",
-//   "status <alias> mode|position|length").
+//   "status <alias> mode|position|length", "info <alias> file": the file the
+//   device opened, as found on disk).
 // returnString/returnLength: buffer for the reply text, NUL-terminated and cut
 //   to returnLength - 1 characters; may be null/0 when no reply is wanted.
 // hwndCallback: notification handle, accepted and ignored.

@@ -23,6 +23,7 @@ namespace {
 struct Registry {
     std::mutex mutex;                                        // guards everything below
     std::map<std::string, std::shared_ptr<Device>> devices;  // by alias
+    std::map<std::string, std::string> files;                // by alias: the file each device opened
     std::vector<std::shared_ptr<Device>> closing;            // until their threads end
     std::vector<std::shared_ptr<Device>> abandoned;          // stuck at shutdown; kept alive
     SinkFactory factory;
@@ -86,6 +87,7 @@ MCIERROR open(Registry& r, const Command& c) {
     auto sink = r.factory();
     if (!sink) return MCIERR_CANNOT_LOAD_DRIVER;
     r.devices.emplace(c.alias, std::make_shared<Device>(std::move(decoder), std::move(sink), r.handover));
+    r.files[c.alias] = *path;
     return MCIERR_NONE;
 }
 
@@ -95,6 +97,7 @@ void closeAllLocked(Registry& r) {
         r.closing.push_back(std::move(device));
     }
     r.devices.clear();
+    r.files.clear();
 }
 
 MCIERROR carryOut(const Command& c, char* buffer, unsigned length) {
@@ -119,6 +122,7 @@ MCIERROR carryOut(const Command& c, char* buffer, unsigned length) {
         device.close();
         r.closing.push_back(std::move(found->second));
         r.devices.erase(found);
+        r.files.erase(c.alias);
         break;
     case Verb::Status:
         switch (c.item) {
@@ -128,6 +132,7 @@ MCIERROR carryOut(const Command& c, char* buffer, unsigned length) {
         case StatusItem::Length: return reply(std::to_string(device.lengthMilliseconds()), buffer, length);
         }
         break;
+    case Verb::InfoFile: return reply(r.files[c.alias], buffer, length);
     case Verb::Open:
     case Verb::CloseAll: break;
     }

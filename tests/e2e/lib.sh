@@ -231,13 +231,15 @@ win=""
 
 # Starts the player from a copy of the binary in the test's folder, so that its
 # settings file (beside the executable) is the test's own.
-#   start_player [--folder DIR] [--cwd DIR] [--scale N] [--keep-settings]
+#   start_player [--folder DIR] [--cwd DIR] [--scale N] [--keep-settings] [-- ARGUMENTS...]
 # --folder writes DIR into the settings file; --cwd is the folder the process
-# starts in (both lists start there when no folder is stored).
+# starts in (both lists start there when no folder is stored); what follows
+# "--" is the player's command line.
 start_player() {
-    local folder="" cwd=$work factor="" keep=0
+    local folder="" cwd=$work factor="" keep=0 args=()
     while [ $# -gt 0 ]; do
         case $1 in
+            --) shift; args=("$@"); break ;;
             --folder) folder=$2; shift 2 ;;
             --cwd) cwd=$2; shift 2 ;;
             --scale) factor=$2; shift 2 ;;
@@ -251,7 +253,7 @@ start_player() {
     [ $keep = 1 ] || rm -f "$app_dir/velmyr.ini"
     [ -n "$folder" ] && printf '[velmyr]\npath=%s\n' "$folder" >"$app_dir/velmyr.ini"
 
-    (cd "$cwd" && exec env ${factor:+QT_SCALE_FACTOR=$factor} "$app_dir/velmyr") >>"$test_dir/velmyr.log" 2>&1 &
+    (cd "$cwd" && exec env ${factor:+QT_SCALE_FACTOR=$factor} "$app_dir/velmyr" "${args[@]}") >>"$test_dir/velmyr.log" 2>&1 &
     player_pid=$!
     scale=${factor:-1}
     await_player_window
@@ -558,12 +560,19 @@ mpris_property() {
         org.freedesktop.DBus.Properties.Get "string:$1" "string:$2" 2>>"$test_dir/playerctl.log"
 }
 
-# Calls a method of the player's root interface (playerctl has no Raise or Quit);
-# true when it was answered.
+# Calls a method of the player's root interface (playerctl has no Raise or Quit),
+# or with "Player." before it of the player interface, with dbus-send's
+# arguments after it; true when it was answered without an error.
 mpris_root_call() {
     DBUS_SESSION_BUS_ADDRESS=$session_bus timeout 20 dbus-send --session --print-reply \
-        --dest=org.mpris.MediaPlayer2.velmyr /org/mpris/MediaPlayer2 "org.mpris.MediaPlayer2.$1" \
+        --dest=org.mpris.MediaPlayer2.velmyr /org/mpris/MediaPlayer2 "org.mpris.MediaPlayer2.$1" "${@:2}" \
         >/dev/null 2>>"$test_dir/playerctl.log"
+}
+
+# Fails unless the root interface's property $1, as dbus-send prints it, holds $2.
+expect_root_property() {
+    mpris_property org.mpris.MediaPlayer2 "$1" | grep -q "$2" ||
+        fail "$1 does not hold $2: $(mpris_property org.mpris.MediaPlayer2 "$1" | tr '\n' ' ')"
 }
 
 # Waits up to $1 seconds for playerctl's $2 to print $3.

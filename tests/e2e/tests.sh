@@ -736,13 +736,77 @@ test_media_keys_transport() {
     return 0
 }
 
+# Started with a file, the player opens its folder and plays it as a
+# double-click on it would; with a path that is not there, it says so in one
+# line and starts in the remembered folder.
+e2e_test open_with_arguments
+test_open_with_arguments() {
+    start_player --folder "$other" -- "$work/no-such.mp3" "$music/b1600.mp3" || return 1
+    await 1600 5
+    listen 0.6 argument
+    expect_tone 1600 "started with b1600.mp3"
+    # b1600.mp3 is the selected entry of music/: next is c2000.mp3.
+    click_control Label8
+    await 2000 5 || fail "next after a start with b1600.mp3: c2000.mp3 not heard"
+    stop_player
+
+    start_player --folder "$music" -- "$work/missing.mp3" || return 1
+    local lines
+    lines=$(grep -c "missing.mp3" "$test_dir/velmyr.log")
+    [ "$lines" = 1 ] || fail "$lines lines on the missing path, expected one: $(cat "$test_dir/velmyr.log")"
+    listen 1.0 missing
+    expect_silence "started with a missing file"
+    double_click_at $first_file
+    await 1250 5 || fail "the remembered folder music/ is not shown after a start with a missing file"
+}
+
+# A second start with a file hands it to the copy on the bus, which plays it
+# in its one window; the bus names the file heard, and refuses what it cannot
+# open.
+e2e_test open_with_one_window
+test_open_with_one_window() {
+    local -x DBUS_SESSION_BUS_ADDRESS
+    start_player_on_bus --folder "$music" || return 1
+    expect_root_property SupportedUriSchemes '"file"'
+    mkdir -p "$test_dir/upper"
+    cp "$music/c2000.mp3" "$test_dir/upper/c.MP3"
+    local started=$(now_ms) status=0
+    (cd "$work" && timeout 20 "$app_dir/velmyr" "$test_dir/upper/c.MP3") >>"$test_dir/second.log" 2>&1 || status=$?
+    e2e_log "the second start ended with status $status after $(($(now_ms) - started)) ms"
+    [ $status = 0 ] || fail "the second start ended with status $status"
+    await 2000 10 || fail "c.MP3 handed to the running copy is not heard"
+    mpris_shows 10 "metadata xesam:title" c.MP3 || fail "title after the handover: $(mpris metadata xesam:title)"
+    local windows
+    windows=$(xdotool search --onlyvisible --name "^$window_title\$" | wc -l)
+    [ "$windows" = 1 ] || fail "$windows windows after the handover, expected one"
+
+    mpris_root_call Player.OpenUri string:http://example.org/a.mp3 && fail "OpenUri took an http:// URI"
+    listen 0.6 after_http
+    expect_tone 2000 "after OpenUri with an http:// URI"
+
+    # Back in music/: a1250.mp3 plays while the last entry is selected, and
+    # next there leaves it playing: the bus goes on naming it.
+    stop_player
+    start_player --folder "$music" -- "$music/a1250.mp3" || return 1
+    await 1250 5 || fail "a1250.mp3 given at start is not heard"
+    mpris_shows 20 status Playing || fail "the player did not come on the bus playing a1250.mp3"
+    local track
+    track=$(mpris metadata mpris:trackid)
+    xdotool key End
+    mpris next
+    listen 0.6 next_on_last
+    expect_tone 1250 "next on the last entry (End selects it) leaves a1250.mp3 playing"
+    mpris metadata xesam:url | grep -q "/music/a1250.mp3$" || fail "url after next on the last entry: $(mpris metadata xesam:url)"
+    [ "$(mpris metadata mpris:trackid)" = "$track" ] || fail "next on the last entry announced a new track"
+    holds "$(mpris metadata mpris:length) > 10000000" || fail "length: $(mpris metadata mpris:length)"
+}
+
 e2e_test media_keys_raise_quit
 test_media_keys_raise_quit() {
     local -x DBUS_SESSION_BUS_ADDRESS
     start_player_on_bus --cwd "$music" || return 1
-    mpris_property org.mpris.MediaPlayer2 Identity | grep -q "\"$window_title\"" ||
-        fail "Identity is not the window's title: $(mpris_property org.mpris.MediaPlayer2 Identity | tr '\n' ' ')"
-    mpris_property org.mpris.MediaPlayer2 DesktopEntry | grep -q '"velmyr"' || fail "DesktopEntry is not velmyr"
+    expect_root_property Identity "\"$window_title\""
+    expect_root_property DesktopEntry '"velmyr"'
 
     # A second copy takes a name of its own.
     mkdir -p "$test_dir/second"

@@ -207,7 +207,8 @@ void runCommand(std::string_view bytes, const ReplyBuffer& replyShape, InputEffe
         "reply written past its buffer: " + text);
     if (reply && replyShape.length > 0) {
         FUZZ_CHECK(std::memchr(reply, '\0', replyShape.length) != nullptr, text);
-        if (c.error == MCIERR_NONE && c.verb != media::Verb::Status)
+        const bool answers = c.verb == media::Verb::Status || c.verb == media::Verb::InfoFile;
+        if (c.error == MCIERR_NONE && !answers)
             FUZZ_CHECK(reply[0] == '\0', "reply to a command without one: " + text);
     }
     if (error == MCIERR_NONE && reply && replyShape.length >= 16 && c.verb == media::Verb::Status) {
@@ -219,6 +220,9 @@ void runCommand(std::string_view bytes, const ReplyBuffer& replyShape, InputEffe
         else
             FUZZ_CHECK(allDigits(reply), text + " -> " + answer);
     }
+    // Only files inside the scratch folder are ever opened, and the file named is one of them.
+    if (error == MCIERR_NONE && reply && c.verb == media::Verb::InfoFile)
+        FUZZ_CHECK(realPath(reply).rfind(fuzz::scratchFolder() + "/", 0) == 0, text + " -> " + reply);
 
     if (error != MCIERR_NONE || c.error != MCIERR_NONE) return;
     switch (c.verb) {
@@ -230,7 +234,8 @@ void runCommand(std::string_view bytes, const ReplyBuffer& replyShape, InputEffe
         effects.closedAll = true;
         effects.opened.clear();
         break;
-    case media::Verb::Status: break;
+    case media::Verb::Status:
+    case media::Verb::InfoFile: break;
     default:
         if (c.verb == media::Verb::Close) effects.opened.erase(c.alias);
         if (isBase(c.alias)) effects.touched.insert(c.alias);
