@@ -177,7 +177,7 @@ class TimingSink : public media::ForwardingSink {
 public:
     explicit TimingSink(std::shared_ptr<Events> events)
         : ForwardingSink(makeOutput()), events_(std::move(events)) {}
-    Written write(const std::int16_t* samples, std::size_t frames) override {
+    std::size_t write(const std::int16_t* samples, std::size_t frames) override {
         const bool silent = std::all_of(samples, samples + frames * 2, [](std::int16_t s) { return s == 0; });
         const auto now = Clock::now();
         events_->note([&] {
