@@ -18,7 +18,28 @@ constexpr long kRate = 44100;
 constexpr std::int64_t kToneFrames = 3 * kRate;  // every tone fixture lasts 3 s
 constexpr std::int64_t kBlock = kRate / 100;     // the most a capture output takes at once
 
-class Playback : public MediaTest {};
+class Playback : public MediaTest {
+protected:
+    // Plays half a second of `file`, halts it with `command` (pause or stop)
+    // and checks that neither the position nor what was heard moves while it
+    // is halted; returns what had been heard.
+    std::int64_t haltedAfterHalfASecond(const std::string& file, const std::string& command,
+                                        const std::string& mode) {
+        EXPECT_EQ(send(openCommand(fixture(file))), MCIERR_NONE);
+        EXPECT_EQ(send("play lirovan"), MCIERR_NONE);
+        EXPECT_TRUE(heardAtLeast(kRate / 2));
+        EXPECT_EQ(send(command + " lirovan"), MCIERR_NONE);
+        EXPECT_EQ(status("lirovan", "mode"), mode);
+        EXPECT_TRUE(halted());
+        const auto haltedAt = position("lirovan");
+        const auto heardWhenHalted = heard();
+        std::this_thread::sleep_for(300ms);
+        EXPECT_EQ(position("lirovan"), haltedAt);
+        EXPECT_EQ(heard(), heardWhenHalted);
+        EXPECT_GT(haltedAt, 0);
+        return heardWhenHalted;
+    }
+};
 
 TEST_F(Playback, OpenLeavesTheFileStoppedAtItsStart) {
     ASSERT_EQ(send(openCommand(fixture("tone440.mp3"))), MCIERR_NONE);
@@ -53,17 +74,8 @@ TEST_F(Playback, PlaysTheWholeFileThenEndsWithTheDeviceStillOpen) {
 }
 
 TEST_F(Playback, PauseHoldsThePositionAndResumeGoesOnFromIt) {
-    ASSERT_EQ(send(openCommand(fixture("tone660.mp3"))), MCIERR_NONE);
-    ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
-    ASSERT_TRUE(heardAtLeast(kRate / 2));
-    ASSERT_EQ(send("pause lirovan"), MCIERR_NONE);
-    EXPECT_EQ(status("lirovan", "mode"), "paused");
-    ASSERT_TRUE(halted());
-    const auto pausedAt = position("lirovan");
-    const auto heardWhenPaused = heard();
-    std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(position("lirovan"), pausedAt);
-    EXPECT_EQ(heard(), heardWhenPaused);
+    const auto heardWhenPaused = haltedAfterHalfASecond("tone660.mp3", "pause", "paused");
+    ASSERT_FALSE(HasFailure());
     EXPECT_LT(heardWhenPaused, kToneFrames);
 
     ASSERT_EQ(send("resume lirovan"), MCIERR_NONE);
@@ -89,18 +101,7 @@ TEST_F(Playback, PlayWhilePausedGoesOnAndResumeWhileStoppedDoesNothing) {
 }
 
 TEST_F(Playback, StopHaltsAndKeepsThePosition) {
-    ASSERT_EQ(send(openCommand(fixture("tone440.mp3"))), MCIERR_NONE);
-    ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
-    ASSERT_TRUE(heardAtLeast(kRate / 2));
-    ASSERT_EQ(send("stop lirovan"), MCIERR_NONE);
-    EXPECT_EQ(status("lirovan", "mode"), "stopped");
-    ASSERT_TRUE(halted());
-    const auto stoppedAt = position("lirovan");
-    const auto heardWhenStopped = heard();
-    std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(heard(), heardWhenStopped);
-    EXPECT_EQ(position("lirovan"), stoppedAt);
-    EXPECT_GT(stoppedAt, 0);
+    haltedAfterHalfASecond("tone440.mp3", "stop", "stopped");
     EXPECT_FALSE(hub_.record(0).closed);
 }
 
