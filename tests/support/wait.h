@@ -12,16 +12,23 @@ namespace velmyr_test {
 // Generous: sanitizer builds on a loaded two-core machine are slow.
 constexpr std::chrono::milliseconds kPatience{10000};
 
-inline std::mutex waitMutex;
-inline std::condition_variable waitChanged;
-inline unsigned long waitChanges = 0;  // under waitMutex
+struct WaitBoard {
+    std::mutex mutex;
+    std::condition_variable changed;
+    unsigned long changes = 0;  // under mutex
+};
+// Never destroyed: a thread a test left stuck may still notify at exit.
+inline WaitBoard& waitBoard() {
+    static WaitBoard* const board = new WaitBoard;
+    return *board;
+}
 
 // Called by what a condition reads when it changes (capture outputs, a test's
 // own output): every waitFor() checks its condition again.
 inline void notifyWaiters() {
-    std::lock_guard lock(waitMutex);
-    ++waitChanges;
-    waitChanged.notify_all();
+    std::lock_guard lock(waitBoard().mutex);
+    ++waitBoard().changes;
+    waitBoard().changed.notify_all();
 }
 
 // Whether `condition` came to hold within `timeout`. It runs unlocked, and
@@ -29,16 +36,17 @@ inline void notifyWaiters() {
 // device's mode) is checked again every 20 ms.
 inline bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = kPatience) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    std::unique_lock lock(waitMutex);
+    WaitBoard& board = waitBoard();
+    std::unique_lock lock(board.mutex);
     for (;;) {
-        const unsigned long seen = waitChanges;
+        const unsigned long seen = board.changes;
         lock.unlock();
         if (condition()) return true;
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) return false;
         lock.lock();
-        waitChanged.wait_until(lock, std::min(deadline, now + std::chrono::milliseconds(20)),
-                               [&] { return waitChanges != seen; });
+        board.changed.wait_until(lock, std::min(deadline, now + std::chrono::milliseconds(20)),
+                                 [&] { return board.changes != seen; });
     }
 }
 
