@@ -248,9 +248,12 @@ void Device::playUntilClosed() {
         noteHeard(true);
         const std::size_t written = sink_->write(batch_.data(), frames);
         decodedFrames_ += static_cast<std::int64_t>(written);
+        if (written < frames) {
+            end();
+            continue;
+        }
         draining = false;
         justWrote = true;
-        if (written < frames) end();
     }
 }
 
