@@ -1,6 +1,6 @@
 # Debian packages the project needs, by purpose. Sourced by the other scripts.
 VELMYR_BUILD_PACKAGES="cmake g++ make pkg-config qt6-base-dev libgl-dev libmpg123-dev libpulse-dev mpg123 fonts-liberation"
-VELMYR_TEST_PACKAGES="libgtest-dev xvfb openbox xdotool pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon playerctl imagemagick x11-utils clang libclang-rt-14-dev"
+VELMYR_TEST_PACKAGES="clang-format libgtest-dev xvfb openbox xdotool pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon playerctl imagemagick x11-utils clang libclang-rt-14-dev"
 
 # Installs whichever of the given packages are missing.
 velmyr_install_missing() {

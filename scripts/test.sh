@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test: the unit and
-# widget tests, the media-layer tests under ThreadSanitizer and under
-# AddressSanitizer+UBSan, the fuzz targets for a short while, and the
-# end-to-end tests against a real X server and sound server (PulseAudio, then
-# PipeWire's PulseAudio service).
+# Installs what is missing, checks the house style, builds everything and runs
+# every test: the unit and widget tests, the media-layer tests under
+# ThreadSanitizer and under AddressSanitizer+UBSan, the fuzz targets for a
+# short while, and the end-to-end tests against a real X server and sound
+# server (PulseAudio, then PipeWire's PulseAudio service).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
@@ -12,6 +12,9 @@ velmyr_install_missing $VELMYR_BUILD_PACKAGES $VELMYR_TEST_PACKAGES
 
 jobs=2
 status=0
+
+# The house style (.clang-format) over every C++ file of the tree.
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror || status=1
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMYR_BUILD_TESTS=ON >/dev/null
 cmake --build build -j"$jobs"

@@ -177,7 +177,7 @@ class TimingSink : public media::ForwardingSink {
 public:
     explicit TimingSink(std::shared_ptr<Events> events)
         : ForwardingSink(makeOutput()), events_(std::move(events)) {}
-    Written write(const std::int16_t* samples, std::size_t frames) override {
+    std::size_t write(const std::int16_t* samples, std::size_t frames) override {
         const bool silent = std::all_of(samples, samples + frames * 2, [](std::int16_t s) { return s == 0; });
         const auto now = Clock::now();
         events_->note([&] {
@@ -233,36 +233,27 @@ void latencyBenchmark(const std::string& file, int repeats) {
     const auto settle = [&](std::chrono::milliseconds base) {
         std::this_thread::sleep_for(base + std::chrono::microseconds(jitterUs(generator)));
     };
+    // From a command to what the output sees of it.
+    const auto timed = [&](const std::string& command, Figures& figures, Clock::time_point Events::*seen) {
+        const auto t = Clock::now();
+        send(command);
+        figures.add(events->waitAfter(seen, t));
+    };
     for (int i = 0; i < repeats; ++i) {
         send("open " + file + " type mpegvideo alias bench");
         std::this_thread::sleep_for(50ms);  // the output opens on its own thread
-        auto t = Clock::now();
-        send("play bench");
-        play.add(events->waitAfter(&Events::lastWrite, t));
+        timed("play bench", play, &Events::lastWrite);
         settle(100ms);
-
-        t = Clock::now();
-        send("pause bench");
-        pause.add(events->waitAfter(&Events::lastHalt, t));
+        timed("pause bench", pause, &Events::lastHalt);
         settle(50ms);
-        t = Clock::now();
-        send("resume bench");
-        resume.add(events->waitAfter(&Events::lastResume, t));
+        timed("resume bench", resume, &Events::lastResume);
         settle(100ms);
-
         // Mute and unmute discard what the output holds; unmute then writes sound.
-        t = Clock::now();
-        send("set bench audio all off");
-        mute.add(events->waitAfter(&Events::lastDrop, t));
+        timed("set bench audio all off", mute, &Events::lastDrop);
         settle(50ms);
-        t = Clock::now();
-        send("set bench audio all on");
-        unmute.add(events->waitAfter(&Events::lastSoundWrite, t));
+        timed("set bench audio all on", unmute, &Events::lastSoundWrite);
         settle(50ms);
-
-        t = Clock::now();
-        send("stop bench");
-        stop.add(events->waitAfter(&Events::lastDrop, t));
+        timed("stop bench", stop, &Events::lastDrop);
         send("close bench");
     }
     media::shutdown(5s);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/common/ascii.h"
+
 namespace media {
 
 namespace {
@@ -12,9 +14,7 @@ bool isSeparator(char c) { return c == ' ' || c == '\t'; }
 
 std::string lower(std::string_view text) {
     std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    });
+    std::transform(out.begin(), out.end(), out.begin(), common::asciiLower);
     return out;
 }
 

@@ -33,8 +33,8 @@ Decoder::OpenResult Decoder::open(const std::string& path) {
     handle_ = mpg123_new(nullptr, &error);
     if (!handle_) return OpenResult::NotDecodable;
     // What mpg123_open_fixed does, less its mpg123_scan of files without a
-    // length header: that reads the whole file, half a second of the caller's
-    // time for an hour of audio. Such files get an estimated length instead.
+    // length header: that reads the whole file on the caller's time, long for
+    // a long file. Such files get an estimated length instead.
     // Reading the format reads up to the first frame, so files that are not
     // MP3 fail here rather than at the first read.
     mpg123_param(handle_, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_NO_FRANKENSTEIN, 0.0);

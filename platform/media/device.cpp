@@ -8,8 +8,7 @@ namespace media {
 
 namespace {
 // The most the playback thread decodes between two looks at its commands:
-// decoding it takes a millisecond or two, which bounds how late a command
-// reaches the output.
+// the time decoding it takes bounds how late a command reaches the output.
 constexpr long kSlicesPerSecond = 4;
 // The most it hands the output in one write. The output asks for large
 // refills, and each write wakes the output's own thread: one write a refill.
@@ -228,9 +227,10 @@ void Device::playUntilClosed() {
         const AudioSink::Room room = sink_->room(AudioSink::Clock::now());
         switch (room.state) {
         case AudioSink::Room::State::Full:
+        case AudioSink::Room::State::Awaiting:
             if (!justWrote) noteHeard(true);
             justWrote = false;
-            waitForRoom(room.retryAt);
+            waitForRoom(room);
             continue;
         case AudioSink::Room::State::Drained:
         case AudioSink::Room::State::Failed: end(); continue;
@@ -246,11 +246,12 @@ void Device::playUntilClosed() {
         }
         // Noted before the write: right after it the output is busy with it.
         noteHeard(true);
-        if (sink_->write(batch_.data(), frames) == AudioSink::Written::Failed) {
+        const std::size_t written = sink_->write(batch_.data(), frames);
+        decodedFrames_ += static_cast<std::int64_t>(written);
+        if (written < frames) {
             end();
             continue;
         }
-        decodedFrames_ += static_cast<std::int64_t>(frames);
         draining = false;
         justWrote = true;
     }
@@ -305,13 +306,13 @@ void Device::noteHeard(bool running) {
     heard_ = {heard, now, running};
 }
 
-void Device::waitForRoom(AudioSink::Clock::time_point retryAt) {
+void Device::waitForRoom(const AudioSink::Room& room) {
     std::unique_lock lock(mutex_);
     const auto due = [this] { return closing() || dropPending_ || mode_ != Mode::Playing || outputWoke_; };
-    if (retryAt == AudioSink::Clock::time_point::max())
-        wake_.wait(lock, due);
+    if (room.state == AudioSink::Room::State::Full)
+        wake_.wait_until(lock, room.retryAt, due);
     else
-        wake_.wait_until(lock, retryAt, due);
+        wake_.wait(lock, due);
 }
 
 }  // namespace media

@@ -10,24 +10,26 @@
 // server's output shares one connection per process, with its own thread
 // (output/server_connection.h).
 //
-// Threads. mciSendStringA runs on the caller's thread (the window's) and
-// never waits for audio: a command changes a device's state under its lock
-// and wakes its playback thread. Each device's playback thread alone calls
-// its decoder and its output: it opens the output, decodes as much as the
-// output has room for, and sleeps until the output wants more or a command
-// comes. At the end of the data it drains the output; the file has ended
-// once the output has played all of it, and until then it is playing. The
-// server connection's thread runs libpulse's callbacks: they record the
-// server's answers, ask it for the stream's timing, wake playback threads,
-// and disconnect a stream that was closed before the server had answered it.
+// Threads. mciSendStringA runs on the caller's thread (the window's): a
+// command changes a device's state under its lock and wakes its playback
+// thread, and waits for no output; open also reads the file's header (the
+// decoder's open) on the caller's thread. Each device's playback thread alone calls
+// its output, and its decoder once the device is built: it opens the output,
+// decodes as much as the output has room for, and sleeps until the output
+// wants more or a command comes. At the end of the data it drains the output;
+// the file has ended once the output has played all of it, and until then it
+// is playing. What an output may expect of these threads, and of its own
+// library's, is at the top of output/audio_sink.h.
 //
 // Locks, in the order they may be taken: the registry's, then a device's,
-// then the handover's (OutputHandover); libpulse's loop lock comes before a
-// device's, since its callbacks wake a device. No decoder or output method is
+// then the handover's (OutputHandover); an output's own lock comes before a
+// device's, since its library's thread wakes a device. No output method is
 // called with any of the registry's, a device's or the handover's locks held,
-// so a stuck output or file never holds up a command. The open command does
-// make the output (the factory only builds it; it is opened on the playback
-// thread) and start the device's playback thread under the registry's lock.
+// so a stuck output never holds up a command. The open command reads the
+// file's header outside every lock; under the registry's lock it builds the
+// device, which copies the decoder's rate and length (kept values, no
+// decoding), makes the output (the factory only builds it; it is opened on
+// the playback thread) and starts the playback thread.
 //
 // Devices' ends. "close" takes a device out of the table and asks its thread
 // to end; the registry keeps it until the thread has released everything, and
@@ -142,8 +144,8 @@ private:
     std::size_t decodeBatch(std::size_t room, bool muted);
     bool commandWaiting() const;
     void end();
-    // Sleeps until the output has room, or a command comes.
-    void waitForRoom(AudioSink::Clock::time_point retryAt);
+    // Sleeps until the output has room (Full or Awaiting), or a command comes.
+    void waitForRoom(const AudioSink::Room& room);
     void changeMode(Mode from1, Mode from2, Mode to, bool dropQueued);
     // Plays again, later, the frames the output discarded.
     void takeBack(std::int64_t discarded, Mode mode);

@@ -12,7 +12,7 @@ namespace media {
 
 namespace {
 
-constexpr char kShortPrefix[] = "?velmyr~";
+constexpr char kShortPrefix[] = "?short~";
 
 struct ShortNames {
     std::mutex mutex;

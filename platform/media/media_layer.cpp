@@ -13,8 +13,8 @@
 #include "file_lookup.h"
 #include "mci.h"
 #include "output/audio_sink.h"
+#include "output/client_identity.h"
 #include "output/fallback_sink.h"
-#include "output/pulse_sink.h"
 
 namespace media {
 

@@ -40,7 +40,7 @@ bool replaceFileAtomically(const std::string& path, const std::string& text);
 // and is missing or a regular file, or in a folder under /usr or /opt (an
 // installed copy), whoever the user; then the file of the same name in the
 // user's configuration folder, in a folder named after the file
-// ($XDG_CONFIG_HOME/velmyr/velmyr.ini for .../velmyr.ini; $HOME/.config when
+// ($XDG_CONFIG_HOME/app/app.ini for .../app.ini; $HOME/.config when
 // XDG_CONFIG_HOME is unset or not absolute). Empty for an installed copy's
 // file when the user has no configuration folder. Decided anew at each call:
 // a folder's permissions may change while a program runs.

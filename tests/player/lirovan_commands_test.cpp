@@ -83,10 +83,10 @@ TEST_F(LirovanCommands, PlayFileWhilePlayingOrPausedReplacesTheFile) {
     Lirovan::PlayFile(fixture("tone440.mp3"));
     ASSERT_TRUE(heardAtLeast(kRate / 4));
     Lirovan::PlayFile(fixture("tone660.mp3"));
-    ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(1) >= kRate / 4; }, kPatience));
+    ASSERT_TRUE(waitFor([&] { return hub_.frames(1) >= kRate / 4; }));
     Lirovan::SetPaused(true);
     Lirovan::PlayFile(fixture("tone880.mp3"));
-    ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(2) >= kRate / 2; }, kPatience));
+    ASSERT_TRUE(waitFor([&] { return hub_.frames(2) >= kRate / 2; }));
 
     // Each file was released before the next was heard, and each is the tone
     // it should be, from its start.
@@ -106,7 +106,7 @@ TEST_F(LirovanCommands, AFileOpenedAfterAMuteIsHeard) {
     Lirovan::PlayFile(fixture("tone440.mp3"));
     Lirovan::SetMute(true);
     Lirovan::PlayFile(fixture("tone660.mp3"));
-    ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(1) >= kRate / 2; }, kPatience));
+    ASSERT_TRUE(waitFor([&] { return hub_.frames(1) >= kRate / 2; }));
     EXPECT_GT(velmyr_test::peakLevel(hub_.record(1).samples, 2, 0, kRate / 2), 10000);
 }
 
@@ -121,7 +121,7 @@ TEST_F(LirovanCommands, ProceduresBeforeAnyPlayOrAfterStopAllChangeNothing) {
     ASSERT_TRUE(heardAtLeast(kRate / 10));
     Lirovan::StopAll();
     EXPECT_EQ(send("status lirovan mode"), MCIERR_INVALID_DEVICE_NAME);
-    ASSERT_TRUE(hub_.waitFor([&] { return hub_.openSinks() == 0; }, kPatience));
+    ASSERT_TRUE(waitFor([&] { return hub_.openSinks() == 0; }));
     const auto heardAtStop = heard();
     Lirovan::SetPaused(false);
     Lirovan::SetMute(false);
@@ -132,12 +132,12 @@ TEST_F(LirovanCommands, ProceduresBeforeAnyPlayOrAfterStopAllChangeNothing) {
 
 TEST_F(LirovanCommands, AFileThatEndsStaysOpenAndNothingElseStarts) {
     Lirovan::PlayFile(fixture("truncated880.mp3"));
-    ASSERT_TRUE(eventually([] { return status("lirovan", "mode") == "stopped"; }));
+    ASSERT_TRUE(waitFor([] { return status("lirovan", "mode") == "stopped"; }));
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(hub_.sinkCount(), 1u);
     EXPECT_EQ(hub_.openSinks(), 1u);
     Lirovan::StopAll();
-    EXPECT_TRUE(hub_.waitFor([&] { return hub_.openSinks() == 0; }, kPatience));
+    EXPECT_TRUE(waitFor([&] { return hub_.openSinks() == 0; }));
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ protected:
 
     // Waits until every device closed so far has released its thread and file.
     bool backTo(const ProcessUsage& level) const {
-        return eventually([&] {
+        return waitFor([&] {
             const auto now = processUsage();
             return now.threads == level.threads && now.descriptors == level.descriptors;
         });
@@ -78,13 +78,13 @@ TEST_F(PlayerLoad, PlayFileOverAndOverReleasesEveryFileItReplaces) {
     // The last file plays, and it is the only output left open.
     const std::size_t last = static_cast<std::size_t>(opened - 1);
     ASSERT_EQ(hub_.sinkCount(), static_cast<std::size_t>(opened));
-    ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(last) >= kRate / 10; }, kPatience));
+    ASSERT_TRUE(waitFor([&] { return hub_.frames(last) >= kRate / 10; }));
     EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(last).samples, 2, kRate, 0, kRate / 10),
                 (kRounds - 1) % 3 == 0   ? 440
                 : (kRounds - 1) % 3 == 1 ? 660
                                          : 880,
                 5);
-    EXPECT_TRUE(hub_.waitFor([&] { return hub_.openSinks() == 1; }, kPatience));
+    EXPECT_TRUE(waitFor([&] { return hub_.openSinks() == 1; }));
     EXPECT_EQ(status("lirovan", "mode"), "playing");
 
     Lirovan::StopAll();
@@ -113,12 +113,10 @@ TEST_F(PlayerLoad, PauseAndResumeOverAndOverHoldNothingMore) {
     // comes, unless the file has already ended (it should not: each round
     // plays for an instant, and a pause plays again what the output dropped).
     const auto reached = [&](int pauses, int resumes) {
-        return hub_.waitFor(
-            [&] {
-                const auto r = hub_.record(0);
-                return (r.pauses >= pauses && r.resumes >= resumes) || status("lirovan", "mode") == "stopped";
-            },
-            kPatience);
+        return waitFor([&] {
+            const auto r = hub_.record(0);
+            return (r.pauses >= pauses && r.resumes >= resumes) || status("lirovan", "mode") == "stopped";
+        });
     };
     const auto before = hub_.record(0);
     for (int i = 1; i <= kRounds; ++i) {

@@ -1,14 +1,13 @@
 #include "capture_sink.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 #include "platform/media/output/audio_sink.h"
 #include "platform/media/output/pace_clock.h"
+#include "wait.h"
 
 namespace velmyr_test {
 
@@ -19,7 +18,6 @@ using media::PlaybackThread;
 struct CaptureHub::State {
     CaptureOptions options;
     mutable std::mutex mutex;
-    mutable std::condition_variable changed;
     std::vector<CaptureRecord> records;
 
     std::size_t add() {
@@ -52,16 +50,14 @@ public:
 
     // A block of 10 ms at a time, once the queue is down to its limit.
     Room room(Clock::time_point now) override {
-        if (draining_) {
-            return clock_->queued(now) == 0 ? Room::drained() : Room::full(clock_->whenQueuedAtMost(0, now));
-        }
+        if (draining_) return media::drainingRoom(*clock_, now);
         if (clock_->queued(now) <= queueLimit_) return Room::open(block_);
         return Room::full(clock_->whenQueuedAtMost(queueLimit_, now));
     }
 
     void drain() override { draining_ = true; }
 
-    Written write(const std::int16_t* samples, std::size_t frames) override {
+    std::size_t write(const std::int16_t* samples, std::size_t frames) override {
         draining_ = false;
         const auto now = PaceClock::Clock::now();
         update([&](CaptureRecord& r) {
@@ -71,7 +67,7 @@ public:
             r.lastWriteAt = now;
         });
         clock_->wrote(static_cast<std::int64_t>(frames), now);
-        return Written::All;
+        return frames;
     }
 
     std::int64_t unheard(Clock::time_point now) override { return clock_->queued(now); }
@@ -116,7 +112,7 @@ private:
             std::lock_guard lock(hub_->mutex);
             change(hub_->records[index_]);
         }
-        hub_->changed.notify_all();
+        notifyWaiters();
     }
 
     std::shared_ptr<CaptureHub::State> hub_;
@@ -160,23 +156,6 @@ std::size_t CaptureHub::openSinks() const {
     return static_cast<std::size_t>(
         std::count_if(state_->records.begin(), state_->records.end(),
                       [](const CaptureRecord& r) { return r.opened && !r.closed; }));
-}
-
-bool CaptureHub::waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) const {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        std::unique_lock lock(state_->mutex);
-        // The condition reads the hub itself, so it is checked unlocked and a
-        // change between check and wait is caught by the short wait.
-        if (state_->changed.wait_until(
-                lock, std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(5))) ==
-                std::cv_status::timeout &&
-            std::chrono::steady_clock::now() >= deadline) {
-            lock.unlock();
-            return condition();
-        }
-    }
-    return true;
 }
 
 double toneFrequency(const std::vector<std::int16_t>& samples, int channels, long rate,

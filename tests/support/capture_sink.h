@@ -6,11 +6,11 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <vector>
 
 #include "platform/media/test_hooks.h"
+#include "wait.h"
 
 namespace velmyr_test {
 
@@ -46,7 +46,7 @@ struct CaptureRecord {
 };
 
 // A set of capture outputs: one record per output its factory made, in the
-// order they were made. Thread-safe.
+// order they were made. Thread-safe. Every change wakes waitFor() (wait.h).
 class CaptureHub {
 public:
     explicit CaptureHub(CaptureOptions options = {});
@@ -58,10 +58,6 @@ public:
     CaptureRecord record(std::size_t index) const;  // a copy
     std::int64_t frames(std::size_t index) const;   // heard so far
     std::size_t openSinks() const;                  // opened, not yet closed
-
-    // Waits until `condition` holds, re-checking whenever an output changes,
-    // for at most `timeout`. Returns whether it held.
-    bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) const;
 
     struct State;
 

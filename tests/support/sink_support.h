@@ -2,11 +2,10 @@
 // outputs that wrap another derive from media::ForwardingSink.
 #pragma once
 
-#include <chrono>
 #include <functional>
-#include <thread>
 
 #include "platform/media/output/audio_sink.h"
+#include "wait.h"
 
 namespace velmyr_test {
 
@@ -16,9 +15,9 @@ class NullSink : public media::AudioSink {
 public:
     bool open(long, int, media::PlaybackThread&) override { return true; }
     Room room(Clock::time_point) override { return draining_ ? Room::drained() : Room::open(441); }
-    Written write(const std::int16_t*, std::size_t) override {
+    std::size_t write(const std::int16_t*, std::size_t frames) override {
         draining_ = false;
-        return Written::All;
+        return frames;
     }
     void drain() override { draining_ = true; }
     std::int64_t unheard(Clock::time_point) override { return 0; }
@@ -37,15 +36,13 @@ private:
     bool draining_ = false;
 };
 
-// The playback thread of an output driven by a test itself: nothing wakes
-// it, nothing closes it, and a wait ends as soon as the output settles.
+// The playback thread of an output driven by a test itself: nothing closes
+// it, and a wait ends as soon as the output settles, or, as if closed, when
+// the test's patience runs out.
 class TestThread final : public media::PlaybackThread {
 public:
-    void wake() override {}
-    bool waitUntil(const std::function<bool()>& settled) override {
-        while (!settled()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        return true;
-    }
+    void wake() override { notifyWaiters(); }
+    bool waitUntil(const std::function<bool()>& settled) override { return waitFor(settled); }
     bool closing() const override { return false; }
 };
 

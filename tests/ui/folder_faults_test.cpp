@@ -115,7 +115,7 @@ protected:
         const int before = outputs.made();
         QTest::mouseDClick(w.handle(), Qt::LeftButton, {}, w.fileRow(0));
         ASSERT_EQ(outputs.made(), before + 1);
-        EXPECT_TRUE(outputs.hub().waitFor([&] { return outputs.hub().frames(size_t(before)) > 0; }, 10s))
+        EXPECT_TRUE(waitFor([&] { return outputs.hub().frames(size_t(before)) > 0; }))
             << "the good folder's file is heard";
         w.moveTo(QPoint(205, 100));
         EXPECT_EQ(w->Label10->text(), "(1) MP3 files in this directory");
@@ -153,13 +153,13 @@ TEST_F(FolderFaults, ParentOfTheFolderDeletedWhileShown) {
 TEST_F(FolderFaults, FolderDeletedWhileOneOfItsFilesPlays) {
     QTest::mouseDClick(w.handle(), Qt::LeftButton, {}, w.fileRow(0));
     ASSERT_EQ(outputs.made(), 1);
-    ASSERT_TRUE(outputs.hub().waitFor([&] { return outputs.hub().frames(0) > 0; }, 10s));
+    ASSERT_TRUE(waitFor([&] { return outputs.hub().frames(0) > 0; }));
     ASSERT_TRUE(QDir(music).removeRecursively());
 
     // The open file plays on from what the device holds, or ends; it is not
     // cut short and nothing else starts.
     const std::int64_t heard = outputs.hub().frames(0);
-    EXPECT_TRUE(outputs.hub().waitFor([&] { return outputs.hub().frames(0) > heard; }, 10s));
+    EXPECT_TRUE(waitFor([&] { return outputs.hub().frames(0) > heard; }));
     EXPECT_TRUE(OutputWatch::aliasOpen());
     EXPECT_EQ(outputs.live(), 1);
 

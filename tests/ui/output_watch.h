@@ -4,7 +4,6 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -14,6 +13,7 @@
 #include "platform/media/mci.h"
 #include "platform/media/output/forwarding_sink.h"
 #include "platform/media/test_hooks.h"
+#include "tests/support/wait.h"
 
 namespace velmyr_test {
 
@@ -45,9 +45,7 @@ public:
     }
 
     bool waitForLive(const std::function<bool(int)>& wanted, std::chrono::milliseconds timeout) const {
-        std::unique_lock lock(counts_->mutex);
-        return counts_->changed.wait_for(lock, timeout,
-                                         [&] { return wanted(counts_->made - counts_->closed); });
+        return waitFor([&] { return wanted(live()); }, timeout);
     }
 
     // Whether the media layer has a device under the alias "lirovan". It asks
@@ -70,7 +68,6 @@ public:
 private:
     struct Counts {
         std::mutex mutex;
-        std::condition_variable changed;
         int made = 0;
         int closed = 0;
     };
@@ -98,7 +95,7 @@ private:
                 std::lock_guard lock(counts_->mutex);
                 ++counts_->closed;
             }
-            counts_->changed.notify_all();
+            notifyWaiters();
         }
 
         std::shared_ptr<Counts> counts_;

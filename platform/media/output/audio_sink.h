@@ -1,5 +1,23 @@
-// Where a device sends its decoded samples. The threads that call an output,
-// and the locks held around it, are set out at the top of ../device.h.
+// Where a device sends its decoded samples.
+//
+// Threads, as an output sees them. One playback thread drives each output: it
+// makes every AudioSink call, and no other thread does, so an output may keep
+// thread-confined handles. It holds none of the media layer's locks while it
+// calls, so an output that blocks (a server that does not answer, a stuck
+// driver) holds up no command and no close, only its own device's thread. An
+// output that waits for its server waits in waitUntil(), which gives up once
+// the device is being closed. An output's own library may run
+// a thread of its own (libpulse's, one per process): that thread may call
+// PlaybackThread::wake() at any time, also with its library's lock held, so a
+// lock an output holds while it wakes comes before the device's lock, and the
+// playback thread never takes it from within waitUntil()'s condition.
+//
+// The outputs here: the sound server's (pulse_sink.cpp) shares libpulse's
+// thread and its loop lock with every stream of the process, and waits in
+// open() through waitUntil(); the card's (out123_sink.cpp) has no thread of
+// its own and blocks in write() for about the block it is given; the silent
+// one (silent_sink.cpp) neither blocks nor wakes; the fallback and
+// ForwardingSink add nothing to the output they hand on to.
 #pragma once
 
 #include <chrono>
@@ -51,28 +69,33 @@ public:
     // What the output can do now.
     struct Room {
         enum class State {
-            Open,     // up to `frames` frames may be written now
-            Full,     // none now: ask again at retryAt, or, at time_point::max(),
-                      // once the output has woken the playback thread
-            Drained,  // after drain(): everything written has been heard
-            Failed,   // the output is gone: nothing written will be heard
+            Open,      // up to `frames` frames, at least one, may be written now
+            Full,      // none now: ask again at `retryAt`
+            Awaiting,  // none now: the output wakes the playback thread when
+                       // there is room, or when it is drained or has failed
+            Drained,   // after drain(): everything written has been heard
+            Failed,    // the output is gone: nothing written will be heard
         };
-        State state = State::Full;
-        std::size_t frames = 0;
-        Clock::time_point retryAt = Clock::time_point::max();
+        State state = State::Awaiting;
+        std::size_t frames = 0;     // Open only
+        Clock::time_point retryAt;  // Full only
 
+        // `frames` must not be 0: a device reads a batch of none as the end
+        // of the data.
         static Room open(std::size_t frames) { return {State::Open, frames, {}}; }
         static Room full(Clock::time_point retryAt) { return {State::Full, 0, retryAt}; }
+        static Room awaiting() { return {State::Awaiting, 0, {}}; }
         static Room drained() { return {State::Drained, 0, {}}; }
         static Room failed() { return {State::Failed, 0, {}}; }
     };
     virtual Room room(Clock::time_point now) = 0;
 
-    enum class Written { All, Failed };
-    // Plays `frames` frames, no more than room() allowed. An output that paces
-    // itself by blocking may block for about the audio it is given; others
-    // return at once. Failed: none of them will be heard.
-    virtual Written write(const std::int16_t* samples, std::size_t frames) = 0;
+    // Plays `frames` frames, no more than room() allowed, and returns how many
+    // it took: all of them, or fewer when the output failed on the way (those
+    // it took are heard, the rest are not, and nothing more will be). An
+    // output that paces itself by blocking may block for about the audio it
+    // is given; others return at once.
+    virtual std::size_t write(const std::int16_t* samples, std::size_t frames) = 0;
 
     // The end of the data: plays what was written, however little, and makes
     // room() answer Drained once the listener has heard all of it (Full until

@@ -20,7 +20,7 @@ public:
         return next_->open(rate, channels, thread);
     }
     Room room(Clock::time_point now) override { return next_->room(now); }
-    Written write(const std::int16_t* samples, std::size_t frames) override {
+    std::size_t write(const std::int16_t* samples, std::size_t frames) override {
         return next_->write(samples, frames);
     }
     void drain() override { next_->drain(); }

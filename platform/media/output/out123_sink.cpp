@@ -15,8 +15,8 @@ namespace media {
 namespace {
 
 // libout123 unloads its ALSA module after each failed open, and libasound
-// with it, losing the configuration tree it parsed (about 90 KB) every time:
-// on a machine without sound every file opened would leak that much. Kept
+// with it, losing the configuration tree it parsed every time: on a machine
+// without sound every file opened would leak that much. Kept
 // loaded, the library parses its configuration once and reuses it.
 void keepAlsaLoaded() {
     static std::once_flag once;
@@ -58,19 +58,19 @@ public:
     // The card's delay is not known: the last block counts as heard when
     // its duration has passed.
     Room room(Clock::time_point now) override {
-        if (draining_) {
-            return clock_->queued(now) == 0 ? Room::drained() : Room::full(clock_->whenQueuedAtMost(0, now));
-        }
+        if (draining_) return drainingRoom(*clock_, now);
         return Room::open(static_cast<std::size_t>(std::max(1L, rate_ / kBlocksPerSecond)));
     }
 
-    Written write(const std::int16_t* samples, std::size_t frames) override {
+    // The library stops short only when the card fails: what it took before
+    // that is played.
+    std::size_t write(const std::int16_t* samples, std::size_t frames) override {
         draining_ = false;
-        const std::size_t bytes = frames * static_cast<std::size_t>(channels_) * sizeof(std::int16_t);
-        const std::size_t played = out123_play(handle_, const_cast<std::int16_t*>(samples), bytes);
-        if (played != bytes) return Written::Failed;
-        clock_->wrote(static_cast<std::int64_t>(frames), Clock::now());
-        return Written::All;
+        const std::size_t frameBytes = static_cast<std::size_t>(channels_) * sizeof(std::int16_t);
+        const std::size_t played =
+            out123_play(handle_, const_cast<std::int16_t*>(samples), frames * frameBytes) / frameBytes;
+        clock_->wrote(static_cast<std::int64_t>(played), Clock::now());
+        return played;
     }
 
     void drain() override { draining_ = true; }

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cstdint>
 
+#include "audio_sink.h"
+
 namespace media {
 
 class PaceClock {
@@ -73,5 +75,12 @@ private:
     Clock::time_point since_{};
     bool running_ = true;
 };
+
+// room() of a paced output after drain(): Drained once the clock has consumed
+// everything written.
+inline AudioSink::Room drainingRoom(const PaceClock& clock, PaceClock::Clock::time_point now) {
+    return clock.queued(now) == 0 ? AudioSink::Room::drained()
+                                  : AudioSink::Room::full(clock.whenQueuedAtMost(0, now));
+}
 
 }  // namespace media

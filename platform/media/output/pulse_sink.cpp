@@ -53,7 +53,7 @@ public:
     ~PulseSink() override;
     bool open(long rate, int channels, PlaybackThread& thread) override;
     Room room(Clock::time_point now) override;
-    Written write(const std::int16_t* samples, std::size_t frames) override;
+    std::size_t write(const std::int16_t* samples, std::size_t frames) override;
     void drain() override;
     std::int64_t unheard(Clock::time_point now) override;
     std::int64_t drop() override;
@@ -95,9 +95,9 @@ private:
     std::int64_t lastUnheard_ = 0;
     bool draining_ = false;
     pa_operation* drainOperation_ = nullptr;  // until the server answers it
-    // When the server has said the queue is empty: when its last sample has
-    // left the sound card too.
-    Clock::time_point heardAllAt_ = Clock::time_point::max();
+    // Once the server has answered the drain: when the last sample has left
+    // the sound card too.
+    Clock::time_point heardAllAt_{};
 };
 
 PulseSink::~PulseSink() { close(); }
@@ -166,7 +166,7 @@ bool PulseSink::streamReadyOrFailed() const {
 AudioSink::Room PulseSink::room(Clock::time_point now) {
     // Right after a write the connection's thread is busy sending it: asking
     // the stream would only wait for its lock.
-    if (awaitingRequest_) return Room::full(Clock::time_point::max());
+    if (awaitingRequest_) return Room::awaiting();
     LoopLock lock(ServerConnection::instance().loop());
     return roomLocked(now);
 }
@@ -174,7 +174,7 @@ AudioSink::Room PulseSink::room(Clock::time_point now) {
 AudioSink::Room PulseSink::roomLocked(Clock::time_point now) {
     if (!readyLocked()) return Room::failed();
     if (draining_) {
-        if (drainOperation_) return Room::full(Clock::time_point::max());
+        if (drainOperation_) return Room::awaiting();
         return now >= heardAllAt_ ? Room::drained() : Room::full(heardAllAt_);
     }
     const std::size_t bytes = pa_stream_writable_size(stream_);
@@ -186,21 +186,21 @@ AudioSink::Room PulseSink::roomLocked(Clock::time_point now) {
     // connection's thread.
     else if (frames < rate_ * kLeftoverMilliseconds / 1000)
         frames = 0;
-    if (frames <= 0) return Room::full(Clock::time_point::max());
+    if (frames <= 0) return Room::awaiting();
     return Room::open(static_cast<std::size_t>(frames));
 }
 
-AudioSink::Written PulseSink::write(const std::int16_t* samples, std::size_t frames) {
+std::size_t PulseSink::write(const std::int16_t* samples, std::size_t frames) {
     LoopLock lock(ServerConnection::instance().loop());
     stopDrainLocked();
     if (!readyLocked() ||
         pa_stream_write(stream_, samples, frames * frameBytes_, nullptr, 0, PA_SEEK_RELATIVE) < 0)
-        return Written::Failed;
+        return 0;
     sinceRestart_ += static_cast<std::int64_t>(frames);
     lastUnheard_ += static_cast<std::int64_t>(frames);
     const Room left = roomLocked(Clock::now());
-    awaitingRequest_ = left.state == Room::State::Full && left.retryAt == Clock::time_point::max();
-    return Written::All;
+    awaitingRequest_ = left.state == Room::State::Awaiting;
+    return frames;
 }
 
 void PulseSink::drain() {
@@ -209,7 +209,6 @@ void PulseSink::drain() {
     awaitingRequest_ = false;
     if (!readyLocked()) return;
     draining_ = true;
-    heardAllAt_ = Clock::time_point::max();
     // Less than the prebuffer would never start by itself.
     releaseOperation(pa_stream_trigger(stream_, nullptr, nullptr));
     drainOperation_ = pa_stream_drain(stream_, onDrained, this);

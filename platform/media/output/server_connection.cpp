@@ -6,7 +6,7 @@
 #include <mutex>
 #include <utility>
 
-#include "pulse_sink.h"
+#include "client_identity.h"
 
 namespace media {
 

@@ -9,8 +9,9 @@ namespace media {
 namespace {
 
 // The queue is filled up to its full mark and then left to drain to its low
-// mark before the playback thread is woken again: two wake-ups a second
-// instead of one per block, which is most of the CPU time playback costs.
+// mark before the playback thread is woken again: a wake-up each half of
+// the queue instead of one per block, which is most of the CPU time
+// playback costs.
 // What is queued is dropped, and decoded again, when a command stops or
 // silences playback, so its size costs no latency.
 constexpr long kQueueFullMilliseconds = 1000;
@@ -28,15 +29,15 @@ public:
 
     Room room(Clock::time_point now) override {
         const std::int64_t queued = clock_->queued(now);
-        if (draining_) return queued == 0 ? Room::drained() : Room::full(clock_->whenQueuedAtMost(0, now));
+        if (draining_) return drainingRoom(*clock_, now);
         if (queued < queueFull_) return Room::open(static_cast<std::size_t>(queueFull_ - queued));
         return Room::full(clock_->whenQueuedAtMost(queueLow_, now));
     }
 
-    Written write(const std::int16_t*, std::size_t frames) override {
+    std::size_t write(const std::int16_t*, std::size_t frames) override {
         clock_->wrote(static_cast<std::int64_t>(frames), Clock::now());
         draining_ = false;
-        return Written::All;
+        return frames;
     }
 
     void drain() override { draining_ = true; }

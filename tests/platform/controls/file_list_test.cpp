@@ -33,6 +33,15 @@ QStringList entries(const FileListBox& list) {
     return names;
 }
 
+// A list of two files in a window of its own, not shown yet.
+FileListBox* twoFileList(QWidget& window, const QTemporaryDir& dir) {
+    makeEntries(dir.path(), {"a.mp3", "b.mp3"});
+    auto* list = new FileListBox(&window);
+    list->setGeometry(0, 0, 150, 80);
+    list->setPath(dir.path());
+    return list;
+}
+
 }  // namespace
 
 TEST(FileListBox, ListsMatchingFilesWithoutRegardToCaseLeavingOutHiddenOnes) {
@@ -97,11 +106,8 @@ TEST(FileListBox, StartsAtTheCurrentFolder) {
 
 TEST(FileListBox, TakingTheFocusSelectsNothing) {
     QTemporaryDir dir;
-    makeEntries(dir.path(), {"a.mp3", "b.mp3"});
     QWidget window;
-    auto* list = new FileListBox(&window);
-    list->setGeometry(0, 0, 150, 80);
-    list->setPath(dir.path());
+    auto* list = twoFileList(window, dir);
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -115,11 +121,8 @@ TEST(FileListBox, TakingTheFocusSelectsNothing) {
 
 TEST(FileListBox, SingleClickSelectsDoubleClickRaisesDblClickOnEntriesOnly) {
     QTemporaryDir dir;
-    makeEntries(dir.path(), {"a.mp3", "b.mp3"});
     QWidget window;
-    auto* list = new FileListBox(&window);
-    list->setGeometry(0, 0, 150, 80);
-    list->setPath(dir.path());
+    auto* list = twoFileList(window, dir);
     QSignalSpy dblClicks(list, &FileListBox::DblClick);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));

@@ -25,7 +25,7 @@ protected:
         return opened;
     }
     bool endsWithin(std::chrono::milliseconds limit = kPatience) {
-        return eventually([] { return status("lirovan", "mode") == "stopped"; }, limit);
+        return waitFor([] { return status("lirovan", "mode") == "stopped"; }, limit);
     }
 };
 
@@ -98,7 +98,7 @@ TEST_F(BadInput, PathsWithBlanksNonAsciiNamesAndBackslashJoinsPlay) {
         send("stop lirovan");
         send("close lirovan");
         ASSERT_EQ(openAndPlay(played[i]), MCIERR_NONE) << played[i];
-        ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(i) >= kRate / 4; }, kPatience)) << played[i];
+        ASSERT_TRUE(waitFor([&] { return hub_.frames(i) >= kRate / 4; })) << played[i];
     }
 }
 

@@ -38,6 +38,7 @@ class Gate {
 public:
     void pass() {
         ++reached_;
+        velmyr_test::notifyWaiters();
         std::unique_lock lock(mutex_);
         // Bounded, so that a failed test cannot keep a thread for good.
         opened_.wait_for(lock, 30s, [&] { return open_; });
@@ -78,13 +79,16 @@ class HangingSink final : public ForwardingSink {
 public:
     HangingSink(Hang where, std::shared_ptr<Gate> gate, std::unique_ptr<media::AudioSink> capture)
         : ForwardingSink(std::move(capture)), where_(where), gate_(std::move(gate)) {}
-    ~HangingSink() override { ++gate_->outputsEnded; }
+    ~HangingSink() override {
+        ++gate_->outputsEnded;
+        velmyr_test::notifyWaiters();
+    }
 
     bool open(long rate, int channels, media::PlaybackThread& thread) override {
         at(Hang::Open);
         return ForwardingSink::open(rate, channels, thread);
     }
-    Written write(const std::int16_t* samples, std::size_t frames) override {
+    std::size_t write(const std::int16_t* samples, std::size_t frames) override {
         at(Hang::Write);
         return ForwardingSink::write(samples, frames);
     }
@@ -160,13 +164,13 @@ TEST_P(StuckAt, CommandsReturnAtOnceAndTheNextFileIsHeard) {
     if (where != Hang::Open && where != Hang::Write) {
         // A new device halts its output when it gets there before the play
         // command: that pause may be the one that hangs.
-        ASSERT_TRUE(eventually([&] { return gate_->reached() > 0 || heard() >= kRate / 10; }));
+        ASSERT_TRUE(waitFor([&] { return gate_->reached() > 0 || heard() >= kRate / 10; }));
         if (gate_->reached() == 0)
             send(where == Hang::Close  ? "close lirovan"
                  : where == Hang::Drop ? "stop lirovan"
                                        : "pause lirovan");
     }
-    ASSERT_TRUE(eventually([&] { return gate_->reached() > 0; }));
+    ASSERT_TRUE(waitFor([&] { return gate_->reached() > 0; }));
 
     for (const char* command : {"play lirovan", "pause lirovan", "resume lirovan", "stop lirovan",
                                 "set lirovan audio all off", "set lirovan audio all on",
@@ -178,7 +182,7 @@ TEST_P(StuckAt, CommandsReturnAtOnceAndTheNextFileIsHeard) {
 
     // The stuck output holds on to nothing the next file needs, beyond the
     // wait for it to release the sound device, which is bounded.
-    ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(1) >= kRate / 2; }, kPatience));
+    ASSERT_TRUE(waitFor([&] { return hub_.frames(1) >= kRate / 2; }));
     const auto next = hub_.record(1);
     EXPECT_NEAR(velmyr_test::toneFrequency(next.samples, 2, kRate, 0, kRate / 2), 660, 3);
     EXPECT_EQ(gate_->outputsEnded, 0) << "the first output should still be stuck";
@@ -192,7 +196,7 @@ TEST_P(StuckAt, CommandsReturnAtOnceAndTheNextFileIsHeard) {
 
     // Once the output answers again, its thread releases it and ends.
     gate_->open();
-    EXPECT_TRUE(eventually([&] { return gate_->outputsEnded == 1; }));
+    EXPECT_TRUE(waitFor([&] { return gate_->outputsEnded == 1; }));
 
     const std::string figures =
         "slowest command " + std::to_string(milliseconds(slowest_)) + " ms, next file heard after " +
@@ -214,7 +218,7 @@ TEST_F(StuckOutput, FilesPlayedWhileEveryOutputHangsEndOnceItAnswersAgain) {
     const char* tones[] = {"tone440.mp3", "tone660.mp3", "tone880.mp3", "tone440.mp3"};
     for (int i = 0; i < 4; ++i) {
         playFileTimed(fixture(tones[i]));
-        ASSERT_TRUE(eventually([&] { return gate_->reached() == i + 1; }));
+        ASSERT_TRUE(waitFor([&] { return gate_->reached() == i + 1; }));
     }
     EXPECT_LT(slowest_, kAtOnce);
     EXPECT_EQ(processUsage().threads, start.threads + 4);
@@ -222,21 +226,21 @@ TEST_F(StuckOutput, FilesPlayedWhileEveryOutputHangsEndOnceItAnswersAgain) {
 
     gate_->open();
     // The closed ones end; the last goes on playing.
-    ASSERT_TRUE(eventually([&] { return gate_->outputsEnded == 3; }));
-    ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(3) >= kRate / 2; }, kPatience));
+    ASSERT_TRUE(waitFor([&] { return gate_->outputsEnded == 3; }));
+    ASSERT_TRUE(waitFor([&] { return hub_.frames(3) >= kRate / 2; }));
     EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(3).samples, 2, kRate, 0, kRate / 2), 440, 3);
     EXPECT_EQ(mode(), "playing");
-    EXPECT_TRUE(eventually([&] { return processUsage().threads == start.threads + 1; }));
+    EXPECT_TRUE(waitFor([&] { return processUsage().threads == start.threads + 1; }));
 }
 
 TEST_F(StuckOutput, FilesSkippedPastWhileAnOutputHangsNeverOpenTheirs) {
     outputsHang(Hang::Write, 1);
     playFileTimed(fixture("tone440.mp3"));
-    ASSERT_TRUE(eventually([&] { return gate_->reached() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return gate_->reached() == 1; }));
     // Each of these waits for the stuck output to let go of the device and
     // is closed by the next long before that wait runs out.
     for (const char* tone : {"tone660.mp3", "tone880.mp3", "tone440.mp3"}) playFileTimed(fixture(tone));
-    ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(3) >= kRate / 2; }, kPatience));
+    ASSERT_TRUE(waitFor([&] { return hub_.frames(3) >= kRate / 2; }));
     EXPECT_LT(slowest_, kAtOnce);
     for (std::size_t skipped : {1, 2}) {
         const auto record = hub_.record(skipped);
@@ -254,8 +258,8 @@ public:
     bool open(long rate, int channels, media::PlaybackThread& thread) override {
         return *up_ && ForwardingSink::open(rate, channels, thread);
     }
-    Written write(const std::int16_t* samples, std::size_t frames) override {
-        return *up_ ? ForwardingSink::write(samples, frames) : Written::Failed;
+    std::size_t write(const std::int16_t* samples, std::size_t frames) override {
+        return *up_ ? ForwardingSink::write(samples, frames) : 0;
     }
 
 private:
@@ -270,20 +274,20 @@ TEST_F(StuckOutput, AnOutputThatFailsMidFileEndsItAndTheNextFileIsHeardOnceTheSe
     ASSERT_TRUE(heardAtLeast(kRate / 4));
 
     *up = false;
-    ASSERT_TRUE(eventually([] { return mode() == "stopped"; }));
+    ASSERT_TRUE(waitFor([] { return mode() == "stopped"; }));
     const auto heardWhenGone = hub_.frames(0);
     EXPECT_LT(heardWhenGone, kToneFrames);
     for (const char* command : {"pause lirovan", "resume lirovan", "stop lirovan", "play lirovan",
                                 "set lirovan audio all off", "set lirovan audio all on"})
         EXPECT_EQ(timed(command), MCIERR_NONE) << command;
     playFileTimed(fixture("tone660.mp3"));
-    EXPECT_TRUE(eventually([] { return mode() == "not ready"; }));
+    EXPECT_TRUE(waitFor([] { return mode() == "not ready"; }));
     EXPECT_EQ(hub_.frames(0), heardWhenGone);
     EXPECT_FALSE(hub_.record(1).opened);
 
     *up = true;
     playFileTimed(fixture("tone880.mp3"));
-    ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(2) >= kRate / 2; }, kPatience));
+    ASSERT_TRUE(waitFor([&] { return hub_.frames(2) >= kRate / 2; }));
     EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(2).samples, 2, kRate, 0, kRate / 2), 880, 3);
     EXPECT_LT(slowest_, kAtOnce);
 }
@@ -307,17 +311,15 @@ protected:
     ChangedWhilePlaying() : MediaTest({2.0, std::chrono::milliseconds(120)}) {}
 
     bool ended() {
-        return eventually([] { return mode() == "stopped"; });
+        return waitFor([] { return mode() == "stopped"; });
     }
     // Waits for a pause to reach the output, or for the file to have ended
     // before it came.
     bool haltedOrEnded() {
-        return hub_.waitFor(
-            [&] {
-                const auto r = hub_.record(0);
-                return r.pauses > r.resumes || mode() == "stopped";
-            },
-            kPatience);
+        return waitFor([&] {
+            const auto r = hub_.record(0);
+            return r.pauses > r.resumes || mode() == "stopped";
+        });
     }
     // Heard by the first output, between two moments given in frames.
     double toneOfFirst(std::int64_t from, std::int64_t count) const {
@@ -331,7 +333,7 @@ protected:
         EXPECT_NE(mode(), "error");
         const std::size_t next = hub_.sinkCount();
         Lirovan::PlayFile(fixture("tone880.mp3"));
-        ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(next) >= kRate / 2; }, kPatience));
+        ASSERT_TRUE(waitFor([&] { return hub_.frames(next) >= kRate / 2; }));
         EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(next).samples, 2, kRate, 0, kRate / 2), 880, 3);
     }
 };
@@ -343,7 +345,7 @@ TEST_F(ChangedWhilePlaying, TruncatedBehindThePositionItEndsWhereItWas) {
     for (std::size_t i = 0; i < std::size(cuts); ++i) {
         const auto path = dir.copy("tone440.mp3", "cut" + std::to_string(i) + ".mp3");
         Lirovan::PlayFile(path);
-        ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(i) >= kRate / 4; }, kPatience));
+        ASSERT_TRUE(waitFor([&] { return hub_.frames(i) >= kRate / 4; }));
         const auto heardBefore = hub_.frames(i);
         ASSERT_EQ(::truncate(path.c_str(), cuts[i]), 0);
         ASSERT_TRUE(ended()) << cuts[i];
@@ -393,7 +395,7 @@ TEST_F(ChangedWhilePlaying, ReplacedByRenameTheOpenFileGoesOnAndTheNextPlayOpens
     EXPECT_NEAR(toneOfFirst(kToneFrames - kRate, kRate / 2), 440, 3);
 
     Lirovan::PlayFile(path);
-    ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(1) >= kRate / 2; }, kPatience));
+    ASSERT_TRUE(waitFor([&] { return hub_.frames(1) >= kRate / 2; }));
     EXPECT_NEAR(velmyr_test::toneFrequency(hub_.record(1).samples, 2, kRate, 0, kRate / 2), 660, 3);
 }
 

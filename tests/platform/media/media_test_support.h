@@ -20,14 +20,15 @@
 #include "platform/media/media_layer.h"
 #include "platform/media/test_hooks.h"
 #include "tests/support/sink_support.h"
+#include "tests/support/wait.h"
 
 namespace media_test {
 
 using namespace std::chrono_literals;
 using media::ForwardingSink;
 
-// Generous: sanitizer builds on a loaded two-core machine are slow.
-constexpr auto kPatience = 10s;
+using velmyr_test::kPatience;
+using velmyr_test::waitFor;
 
 inline std::string fixture(const std::string& name) { return std::string(VELMYR_FIXTURES_DIR) + "/" + name; }
 
@@ -49,17 +50,6 @@ inline std::int64_t position(const std::string& alias) {
 
 inline std::string openCommand(const std::string& path, const std::string& alias = "lirovan") {
     return "open " + path + " type mpegvideo alias " + alias;
-}
-
-// Waits for a condition that the media layer reaches by itself.
-template <typename Condition>
-bool eventually(Condition condition, std::chrono::milliseconds timeout = kPatience) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) return condition();
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
 }
 
 // A temporary folder, removed with everything in it.
@@ -116,17 +106,15 @@ protected:
     // Frames heard so far by the most recently made output.
     std::int64_t heard() const { return hub_.sinkCount() ? hub_.frames(hub_.sinkCount() - 1) : 0; }
     bool heardAtLeast(std::int64_t frames) const {
-        return eventually([&] { return heard() >= frames; });
+        return waitFor([&] { return heard() >= frames; });
     }
     // Waits until the playback thread has carried out a pause or stop: its
     // output was halted after it last went on.
     bool halted(std::size_t sink = 0) const {
-        return hub_.waitFor(
-            [&] {
-                const auto record = hub_.record(sink);
-                return record.pauses > record.resumes;
-            },
-            kPatience);
+        return waitFor([&] {
+            const auto record = hub_.record(sink);
+            return record.pauses > record.resumes;
+        });
     }
 
     velmyr_test::CaptureHub hub_;

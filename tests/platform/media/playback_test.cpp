@@ -18,7 +18,28 @@ constexpr long kRate = 44100;
 constexpr std::int64_t kToneFrames = 3 * kRate;  // every tone fixture lasts 3 s
 constexpr std::int64_t kBlock = kRate / 100;     // the most a capture output takes at once
 
-class Playback : public MediaTest {};
+class Playback : public MediaTest {
+protected:
+    // Plays half a second of `file`, halts it with `command` (pause or stop)
+    // and checks that neither the position nor what was heard moves while it
+    // is halted; returns what had been heard.
+    std::int64_t haltedAfterHalfASecond(const std::string& file, const std::string& command,
+                                        const std::string& mode) {
+        EXPECT_EQ(send(openCommand(fixture(file))), MCIERR_NONE);
+        EXPECT_EQ(send("play lirovan"), MCIERR_NONE);
+        EXPECT_TRUE(heardAtLeast(kRate / 2));
+        EXPECT_EQ(send(command + " lirovan"), MCIERR_NONE);
+        EXPECT_EQ(status("lirovan", "mode"), mode);
+        EXPECT_TRUE(halted());
+        const auto haltedAt = position("lirovan");
+        const auto heardWhenHalted = heard();
+        std::this_thread::sleep_for(300ms);
+        EXPECT_EQ(position("lirovan"), haltedAt);
+        EXPECT_EQ(heard(), heardWhenHalted);
+        EXPECT_GT(haltedAt, 0);
+        return heardWhenHalted;
+    }
+};
 
 TEST_F(Playback, OpenLeavesTheFileStoppedAtItsStart) {
     ASSERT_EQ(send(openCommand(fixture("tone440.mp3"))), MCIERR_NONE);
@@ -34,7 +55,7 @@ TEST_F(Playback, PlaysTheWholeFileThenEndsWithTheDeviceStillOpen) {
     ASSERT_EQ(send(openCommand(fixture("tone440.mp3"))), MCIERR_NONE);
     ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
     EXPECT_EQ(status("lirovan", "mode"), "playing");
-    ASSERT_TRUE(eventually([] { return status("lirovan", "mode") == "stopped"; }));
+    ASSERT_TRUE(waitFor([] { return status("lirovan", "mode") == "stopped"; }));
 
     const auto record = hub_.record(0);
     EXPECT_EQ(record.rate, kRate);
@@ -53,22 +74,13 @@ TEST_F(Playback, PlaysTheWholeFileThenEndsWithTheDeviceStillOpen) {
 }
 
 TEST_F(Playback, PauseHoldsThePositionAndResumeGoesOnFromIt) {
-    ASSERT_EQ(send(openCommand(fixture("tone660.mp3"))), MCIERR_NONE);
-    ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
-    ASSERT_TRUE(heardAtLeast(kRate / 2));
-    ASSERT_EQ(send("pause lirovan"), MCIERR_NONE);
-    EXPECT_EQ(status("lirovan", "mode"), "paused");
-    ASSERT_TRUE(halted());
-    const auto pausedAt = position("lirovan");
-    const auto heardWhenPaused = heard();
-    std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(position("lirovan"), pausedAt);
-    EXPECT_EQ(heard(), heardWhenPaused);
+    const auto heardWhenPaused = haltedAfterHalfASecond("tone660.mp3", "pause", "paused");
+    ASSERT_FALSE(HasFailure());
     EXPECT_LT(heardWhenPaused, kToneFrames);
 
     ASSERT_EQ(send("resume lirovan"), MCIERR_NONE);
     EXPECT_EQ(status("lirovan", "mode"), "playing");
-    ASSERT_TRUE(eventually([] { return status("lirovan", "mode") == "stopped"; }));
+    ASSERT_TRUE(waitFor([] { return status("lirovan", "mode") == "stopped"; }));
     // Nothing skipped, nothing repeated.
     const auto record = hub_.record(0);
     EXPECT_NEAR(record.frames(), kToneFrames, kBlock);
@@ -89,18 +101,7 @@ TEST_F(Playback, PlayWhilePausedGoesOnAndResumeWhileStoppedDoesNothing) {
 }
 
 TEST_F(Playback, StopHaltsAndKeepsThePosition) {
-    ASSERT_EQ(send(openCommand(fixture("tone440.mp3"))), MCIERR_NONE);
-    ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
-    ASSERT_TRUE(heardAtLeast(kRate / 2));
-    ASSERT_EQ(send("stop lirovan"), MCIERR_NONE);
-    EXPECT_EQ(status("lirovan", "mode"), "stopped");
-    ASSERT_TRUE(halted());
-    const auto stoppedAt = position("lirovan");
-    const auto heardWhenStopped = heard();
-    std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(heard(), heardWhenStopped);
-    EXPECT_EQ(position("lirovan"), stoppedAt);
-    EXPECT_GT(stoppedAt, 0);
+    haltedAfterHalfASecond("tone440.mp3", "stop", "stopped");
     EXPECT_FALSE(hub_.record(0).closed);
 }
 
@@ -138,7 +139,7 @@ TEST_F(Playback, MutingTwiceOrUnmutingWhenNotMutedChangesNothing) {
     EXPECT_EQ(send("set lirovan audio all off"), MCIERR_NONE);
     EXPECT_EQ(send("set lirovan audio all off"), MCIERR_NONE);
     ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
-    ASSERT_TRUE(eventually([] { return status("lirovan", "mode") == "stopped"; }));
+    ASSERT_TRUE(waitFor([] { return status("lirovan", "mode") == "stopped"; }));
     const auto record = hub_.record(0);
     EXPECT_NEAR(record.frames(), kToneFrames, kBlock);
     EXPECT_EQ(velmyr_test::peakLevel(record.samples, 2, 0, record.frames()), 0);
@@ -151,7 +152,7 @@ TEST_F(Playback, CloseReleasesTheOutputAndFreesTheAlias) {
     ASSERT_EQ(send("close lirovan"), MCIERR_NONE);
     EXPECT_EQ(send("status lirovan mode"), MCIERR_INVALID_DEVICE_NAME);
     EXPECT_EQ(send("play lirovan"), MCIERR_INVALID_DEVICE_NAME);
-    ASSERT_TRUE(hub_.waitFor([&] { return hub_.record(0).closed; }, kPatience));
+    ASSERT_TRUE(waitFor([&] { return hub_.record(0).closed; }));
     const auto heardWhenClosed = heard();
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(hub_.frames(0), heardWhenClosed);
@@ -167,7 +168,7 @@ TEST_F(Playback, CloseAllReleasesEveryDevice) {
     ASSERT_EQ(send("close all"), MCIERR_NONE);
     EXPECT_EQ(send("status first mode"), MCIERR_INVALID_DEVICE_NAME);
     EXPECT_EQ(send("status second mode"), MCIERR_INVALID_DEVICE_NAME);
-    ASSERT_TRUE(hub_.waitFor([&] { return hub_.sinkCount() == 2 && hub_.openSinks() == 0; }, kPatience));
+    ASSERT_TRUE(waitFor([&] { return hub_.sinkCount() == 2 && hub_.openSinks() == 0; }));
     EXPECT_EQ(send("close all"), MCIERR_NONE);
 }
 
@@ -261,7 +262,7 @@ TEST_F(Playback, TheEndListenerHearsOnlyOfAFileThatEndsByItself) {
     EXPECT_TRUE(endsHeard().empty());
 
     send("play lirovan");
-    ASSERT_TRUE(eventually([&] { return !endsHeard().empty(); }));
+    ASSERT_TRUE(waitFor([&] { return !endsHeard().empty(); }));
     EXPECT_EQ(status("lirovan", "mode"), "stopped");
     send("close lirovan");
     EXPECT_EQ(endsHeard(), std::vector<std::string>{"lirovan"});
@@ -289,7 +290,7 @@ TEST_F(Playback, ANewFileIsNotHeardUntilTheClosedOneHasReleasedItsOutput) {
     send("close lirovan");
     ASSERT_EQ(send(openCommand(fixture("tone660.mp3"))), MCIERR_NONE);
     ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
-    ASSERT_TRUE(hub_.waitFor([&] { return hub_.frames(1) >= kRate / 2; }, kPatience));
+    ASSERT_TRUE(waitFor([&] { return hub_.frames(1) >= kRate / 2; }));
 
     const auto first = hub_.record(0);
     const auto second = hub_.record(1);
@@ -317,14 +318,15 @@ public:
         }
         void wait() {
             ++writesWaiting;
+            velmyr_test::notifyWaiters();
             std::unique_lock lock(mutex);
             opened.wait_for(lock, 20s, [&] { return !stalled; });
         }
     };
     explicit StallingSink(std::shared_ptr<Gate> gate) : gate_(std::move(gate)) {}
-    Written write(const std::int16_t*, std::size_t) override {
+    std::size_t write(const std::int16_t*, std::size_t frames) override {
         gate_->wait();
-        return Written::All;
+        return frames;
     }
     std::int64_t drop() override {
         gate_->wait();
@@ -341,7 +343,7 @@ TEST_F(Playback, CommandsReturnAtOnceWhileTheOutputHangs) {
     media::setSinkFactory([gate] { return std::make_unique<StallingSink>(gate); });
     ASSERT_EQ(send(openCommand(fixture("tone440.mp3"))), MCIERR_NONE);
     ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
-    ASSERT_TRUE(eventually([&] { return gate->writesWaiting > 0; }));
+    ASSERT_TRUE(waitFor([&] { return gate->writesWaiting > 0; }));
 
     // The output stays stuck for 20 s: a command that returns well within
     // that did not wait for it, however loaded the machine.
@@ -370,7 +372,7 @@ public:
 TEST_F(Playback, ADeviceWithoutOutputIsNotReadyAndPlaysNothing) {
     media::setSinkFactory([] { return std::make_unique<FailingSink>(); });
     ASSERT_EQ(send(openCommand(fixture("tone440.mp3"))), MCIERR_NONE);
-    ASSERT_TRUE(eventually([] { return status("lirovan", "mode") == "not ready"; }));
+    ASSERT_TRUE(waitFor([] { return status("lirovan", "mode") == "not ready"; }));
     EXPECT_EQ(send("play lirovan"), MCIERR_NONE);
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(position("lirovan"), 0);
@@ -392,12 +394,12 @@ TEST_F(QueuedPlayback, PauseKeepsTheQueueAndStopDropsItAndNothingIsLost) {
         ASSERT_TRUE(heardAtLeast(heard() + kRate / 3));
         const auto halts = hub_.record(0).pauses;
         ASSERT_EQ(send(halt), MCIERR_NONE);
-        ASSERT_TRUE(hub_.waitFor([&] { return hub_.record(0).pauses > halts; }, kPatience));
+        ASSERT_TRUE(waitFor([&] { return hub_.record(0).pauses > halts; }));
         // The position is what the listener heard, not what was handed over.
         EXPECT_LE(position("lirovan") * kRate / 1000, hub_.frames(0));
         ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
     }
-    ASSERT_TRUE(eventually([] { return status("lirovan", "mode") == "stopped"; }));
+    ASSERT_TRUE(waitFor([] { return status("lirovan", "mode") == "stopped"; }));
     const auto record = hub_.record(0);
     EXPECT_EQ(record.drops, 1) << "only the stop drops what is queued";
     EXPECT_NEAR(record.frames(), kToneFrames, kBlock);
