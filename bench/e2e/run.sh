@@ -256,7 +256,7 @@ sleep 2
 rss_walk0=$(rss_kb "$player_pid") rss_walk_steps=""
 for i in $(seq 900); do
     click_here 1
-    [ $((i % 150)) = 0 ] && rss_walk_steps+=" $(mb "$(rss_kb "$player_pid")")"
+    [ $((i % 150)) = 0 ] && rss_walk_steps+=" $(printf %.1f "$(mb "$(rss_kb "$player_pid")")")"
 done
 sleep 2
 rss_walk1=$(rss_kb "$player_pid")
