@@ -244,11 +244,12 @@ printf 'wake-ups a second, paused:     velmyr %7.2f (target <= 0.2)   idle: %.2f
     "$wake_paused" "$wake_idle"
 echo "    (voluntary context switches of all threads, /proc/PID/task/*/status)"
 
-# ---- resident memory over a long session: 900 short files, each stepped to
-# with the next label while the one before it plays
+# ---- resident memory over a long session: 900 steps with the next label
+# through short files, each while the one before it plays; measured at the
+# same point of the first file and of the last
 walk=$work/walk
 mkdir -p "$walk"
-for i in $(seq -w 900); do ln -s "$root/tests/fixtures/tone440.mp3" "$walk/t$i.mp3"; done
+for i in $(seq -w 901); do ln -s "$root/tests/fixtures/tone440.mp3" "$walk/t$i.mp3"; done
 start_player --folder "$walk" >/dev/null || exit 1
 double_click_at $first_file
 pointer_to $(centre Label8)
