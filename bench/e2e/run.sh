@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # End-to-end figures of the real player in the private desktop and sound server
-# of the end-to-end tests (Xvfb, openbox, a PulseAudio null sink). Each figure
-# is printed beside a baseline measured in the same run, with the ratio.
+# of the end-to-end tests (Xvfb, openbox, a PulseAudio null sink), the server
+# started as desktops start it, with shared memory (the tests start it
+# without). Each figure is printed beside a baseline measured in the same run,
+# with the ratio.
 #
 #   bench/e2e/run.sh [BUILD_DIR] [ROUNDS]
 #
@@ -14,6 +16,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 build_arg=${1:-build}
 rounds=${2:-9}
 bench_tools="e2e_bare_window e2e_soundwatch e2e_mapwatch e2e_click"
+e2e_pulse_shm=yes
 . "$root/bench/e2e/bench_lib.sh"
 # CPU time in nanoseconds, summed over the process's threads (the scheduler's
 # own count: far finer than clock ticks, which a quiet player barely reaches).
@@ -240,6 +243,30 @@ printf '    involuntary switches beside them: velmyr %.2f, mpg123 %.2f a second\
 printf 'wake-ups a second, paused:     velmyr %7.2f (target <= 0.2)   idle: %.2f (target 0)\n' \
     "$wake_paused" "$wake_idle"
 echo "    (voluntary context switches of all threads, /proc/PID/task/*/status)"
+
+# ---- resident memory over a long session: 900 steps with the next label
+# through short files, each while the one before it plays; measured at the
+# same point of the first file and of the last
+walk=$work/walk
+mkdir -p "$walk"
+for i in $(seq -w 901); do ln -s "$root/tests/fixtures/tone440.mp3" "$walk/t$i.mp3"; done
+start_player --folder "$walk" >/dev/null || exit 1
+double_click_at $first_file
+pointer_to $(centre Label8)
+sleep 2
+rss_walk0=$(rss_kb "$player_pid") rss_walk_steps=""
+for i in $(seq 900); do
+    click_here 1
+    [ $((i % 150)) = 0 ] && rss_walk_steps+=" $(printf %.1f "$(mb "$(rss_kb "$player_pid")")")"
+done
+sleep 2
+rss_walk1=$(rss_kb "$player_pid")
+player_running || echo "bench: the player ended during the walk through 900 files" >&2
+stop_player
+printf 'resident memory, 900 files stepped with next: %.1f MB before, %.1f MB after, growth %s MB (target <= 1)\n' \
+    "$(mb "$rss_walk0")" "$(mb "$rss_walk1")" \
+    "$(awk -v a="$rss_walk0" -v b="$rss_walk1" 'BEGIN { printf "%.2f", (b - a) / 1024 }')"
+echo "    (MB every 150 files:$rss_walk_steps)"
 
 # ---- with a session bus: the player goes on it (MPRIS) after its first frame
 start_session_bus || exit 1

@@ -52,6 +52,7 @@
 
 #include "decoder.h"
 #include "output/audio_sink.h"
+#include "page_allocator.h"
 
 namespace media {
 
@@ -151,9 +152,9 @@ private:
     void takeBack(std::int64_t discarded, Mode mode);
     void noteHeard(bool running);
 
-    std::unique_ptr<Decoder> decoder_;  // playback thread only, once started
-    std::unique_ptr<AudioSink> sink_;   // playback thread only
-    std::vector<std::int16_t> batch_;   // playback thread only
+    std::unique_ptr<Decoder> decoder_;                              // playback thread only, once started
+    std::unique_ptr<AudioSink> sink_;                               // playback thread only
+    std::vector<std::int16_t, PageAllocator<std::int16_t>> batch_;  // playback thread only
     std::shared_ptr<OutputHandover> handover_;
     const long rate_;
     const std::int64_t lengthFrames_;

@@ -92,6 +92,9 @@ e2e_require_tools() {
 # The sound server the player talks to: "pulseaudio", or "pipewire" for
 # PipeWire with its PulseAudio service (VELMYR_E2E_SERVER, or run.sh --server).
 e2e_server=${VELMYR_E2E_SERVER:-pulseaudio}
+# PulseAudio runs without shared memory unless e2e_pulse_shm=yes: then with its
+# own default transport, as desktops start it (the benchmarks use that).
+e2e_pulse_shm=${e2e_pulse_shm:-no}
 
 # Starts Xvfb on a display number of its own choosing, openbox, the sound
 # server with the null sink, and a recorder of the sink's monitor. Sets DISPLAY
@@ -139,8 +142,10 @@ start_sound_server() {
     else
         # As root PulseAudio warns but runs; -n skips the system's default script,
         # so the null sink is the only sink and nothing reaches real hardware.
+        local shm=(--disable-shm=yes)
+        [ "$e2e_pulse_shm" = yes ] && shm=()
         DISPLAY= pulseaudio -n --daemonize=no --use-pid-file=no --exit-idle-time=-1 --disallow-exit \
-            --disable-shm=yes --log-target=stderr \
+            "${shm[@]}" --log-target=stderr \
             -L "module-null-sink sink_name=$sink rate=44100 channels=2" \
             -L "module-native-protocol-unix socket=$work/pulse/native auth-anonymous=1" \
             >>"$work/pulse.log" 2>&1 &

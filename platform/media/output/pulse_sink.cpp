@@ -190,6 +190,16 @@ AudioSink::Room PulseSink::roomLocked(Clock::time_point now) {
     return Room::open(static_cast<std::size_t>(frames));
 }
 
+// With shared memory, which a server gives its local clients unless told
+// otherwise, libpulse copies a write into blocks of its pool, each of a fixed
+// size however long the write, and the server hands every block back with a
+// message of its own once it has played it. The connection's thread wakes for
+// each of them, evenly through playback: a long refill saves the wake-ups of
+// requests, not those. A write with a free callback, or into a buffer from
+// pa_stream_begin_write, goes through the same blocks whenever shared memory
+// is on, and libpulse offers a client no way to turn it off for itself; only
+// a server without it (PipeWire's service, or one started without it) takes
+// the samples with the write itself and hands nothing back.
 std::size_t PulseSink::write(const std::int16_t* samples, std::size_t frames) {
     LoopLock lock(ServerConnection::instance().loop());
     stopDrainLocked();
