@@ -6,14 +6,15 @@
 // calls, so an output that blocks (a server that does not answer, a stuck
 // driver) holds up no command and no close, only its own device's thread. An
 // output that waits for its server waits in waitUntil(), which gives up once
-// the device is being closed. An output's own library may run
-// a thread of its own (libpulse's, one per process): that thread may call
+// the device is being closed. An output may have a thread of its own (the
+// sound server's connection, one per process): that thread may call
 // PlaybackThread::wake() at any time, also with its library's lock held, so a
 // lock an output holds while it wakes comes before the device's lock, and the
 // playback thread never takes it from within waitUntil()'s condition.
 //
-// The outputs here: the sound server's (pulse_sink.cpp) shares libpulse's
-// thread and its loop lock with every stream of the process, and waits in
+// The outputs here: the sound server's (pulse_sink.cpp) shares the
+// connection's thread and its loop lock with every stream of the process, and
+// waits in
 // open() through waitUntil(); the card's (out123_sink.cpp) has no thread of
 // its own and blocks in write() for about the block it is given; the silent
 // one (silent_sink.cpp) neither blocks nor wakes; the fallback and

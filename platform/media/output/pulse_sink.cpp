@@ -48,7 +48,7 @@ void releaseOperation(pa_operation* operation) {
 // heard comes from the server's timing, asked for whenever the stream starts,
 // halts or jumps, and interpolated in between, so a steady stream costs no
 // timing requests.
-class PulseSink final : public AudioSink {
+class PulseSink final : public AudioSink, public ServerStream {
 public:
     ~PulseSink() override;
     bool open(long rate, int channels, PlaybackThread& thread) override;
@@ -60,6 +60,7 @@ public:
     std::int64_t pause() override;
     void resume() override;
     void close() override;
+    TimePoint unreadUntilLocked(TimePoint now) override;
 
 private:
     static void onState(pa_stream* stream, void* self);
@@ -95,6 +96,9 @@ private:
     std::int64_t lastUnheard_ = 0;
     bool draining_ = false;
     pa_operation* drainOperation_ = nullptr;  // until the server answers it
+    // When the drain's answer is due: once what was queued has been heard.
+    Clock::time_point drainDue_{};
+    pa_operation* timingOperation_ = nullptr;  // the last timing asked for
     // Once the server has answered the drain: when the last sample has left
     // the sound card too.
     Clock::time_point heardAllAt_{};
@@ -104,7 +108,7 @@ PulseSink::~PulseSink() { close(); }
 
 bool PulseSink::open(long rate, int channels, PlaybackThread& thread) {
     ServerConnection& server = ServerConnection::instance();
-    if (!server.loop() || rate <= 0 || channels <= 0 || channels > static_cast<int>(PA_CHANNELS_MAX))
+    if (!server.running() || rate <= 0 || channels <= 0 || channels > static_cast<int>(PA_CHANNELS_MAX))
         return false;
     thread_ = &thread;
     rate_ = rate;
@@ -114,7 +118,7 @@ bool PulseSink::open(long rate, int channels, PlaybackThread& thread) {
     // does, or when the device is closed.
     const bool answered = thread.waitUntil([&server] { return server.connectedOrFailed(); });
     {
-        LoopLock lock(server.loop());
+        LoopLock lock(server);
         server.removeWaiterLocked(&thread);
         if (!answered || !server.readyLocked() || !connectStreamLocked(channels)) return false;
     }
@@ -123,7 +127,7 @@ bool PulseSink::open(long rate, int channels, PlaybackThread& thread) {
 
 bool PulseSink::startConnecting() {
     ServerConnection& server = ServerConnection::instance();
-    LoopLock lock(server.loop());
+    LoopLock lock(server);
     if (!server.connectLocked()) return false;
     server.addWaiterLocked(thread_);
     return true;
@@ -146,6 +150,7 @@ bool PulseSink::connectStreamLocked(int channels) {
     pa_stream_set_underflow_callback(stream_, onTimingChange, this);
     pa_stream_set_moved_callback(stream_, onTimingChange, this);
     pa_stream_set_suspended_callback(stream_, onTimingChange, this);
+    ServerConnection::instance().addStreamLocked(this);
     pa_buffer_attr attributes{};
     attributes.maxlength = static_cast<std::uint32_t>(-1);
     attributes.tlength = bytesOf(kQueueMilliseconds, rate_, frameBytes_);
@@ -167,7 +172,7 @@ AudioSink::Room PulseSink::room(Clock::time_point now) {
     // Right after a write the connection's thread is busy sending it: asking
     // the stream would only wait for its lock.
     if (awaitingRequest_) return Room::awaiting();
-    LoopLock lock(ServerConnection::instance().loop());
+    LoopLock lock(ServerConnection::instance());
     return roomLocked(now);
 }
 
@@ -193,15 +198,13 @@ AudioSink::Room PulseSink::roomLocked(Clock::time_point now) {
 // With shared memory, which a server gives its local clients unless told
 // otherwise, libpulse copies a write into blocks of its pool, each of a fixed
 // size however long the write, and the server hands every block back with a
-// message of its own once it has played it. The connection's thread wakes for
-// each of them, evenly through playback: a long refill saves the wake-ups of
-// requests, not those. A write with a free callback, or into a buffer from
-// pa_stream_begin_write, goes through the same blocks whenever shared memory
-// is on, and libpulse offers a client no way to turn it off for itself; only
-// a server without it (PipeWire's service, or one started without it) takes
-// the samples with the write itself and hands nothing back.
+// message of its own once it has played it: a refill is many blocks, and
+// their messages come evenly through playback. libpulse offers no way to
+// write otherwise, and none to turn shared memory off for one client, so the
+// connection's thread reads those messages in batches while the stream plays
+// steadily (server_connection.cpp), as unreadUntilLocked() allows.
 std::size_t PulseSink::write(const std::int16_t* samples, std::size_t frames) {
-    LoopLock lock(ServerConnection::instance().loop());
+    LoopLock lock(ServerConnection::instance());
     stopDrainLocked();
     if (!readyLocked() ||
         pa_stream_write(stream_, samples, frames * frameBytes_, nullptr, 0, PA_SEEK_RELATIVE) < 0)
@@ -214,7 +217,7 @@ std::size_t PulseSink::write(const std::int16_t* samples, std::size_t frames) {
 }
 
 void PulseSink::drain() {
-    LoopLock lock(ServerConnection::instance().loop());
+    LoopLock lock(ServerConnection::instance());
     stopDrainLocked();
     awaitingRequest_ = false;
     if (!readyLocked()) return;
@@ -222,7 +225,10 @@ void PulseSink::drain() {
     // Less than the prebuffer would never start by itself.
     releaseOperation(pa_stream_trigger(stream_, nullptr, nullptr));
     drainOperation_ = pa_stream_drain(stream_, onDrained, this);
-    if (!drainOperation_) heardAllAt_ = Clock::now();
+    if (drainOperation_)
+        drainDue_ = Clock::now() + std::chrono::microseconds(unheardLocked() * 1000000 / rate_);
+    else
+        heardAllAt_ = Clock::now();
     refreshTimingLocked();
 }
 
@@ -241,12 +247,12 @@ std::int64_t PulseSink::unheardLocked() {
 }
 
 std::int64_t PulseSink::unheard(Clock::time_point) {
-    LoopLock lock(ServerConnection::instance().loop());
+    LoopLock lock(ServerConnection::instance());
     return unheardLocked();
 }
 
 std::int64_t PulseSink::drop() {
-    LoopLock lock(ServerConnection::instance().loop());
+    LoopLock lock(ServerConnection::instance());
     stopDrainLocked();
     awaitingRequest_ = false;
     std::int64_t discarded = 0;
@@ -263,7 +269,7 @@ std::int64_t PulseSink::drop() {
 }
 
 std::int64_t PulseSink::pause() {
-    LoopLock lock(ServerConnection::instance().loop());
+    LoopLock lock(ServerConnection::instance());
     stopDrainLocked();
     awaitingRequest_ = false;
     if (readyLocked()) {
@@ -277,7 +283,7 @@ std::int64_t PulseSink::pause() {
 }
 
 void PulseSink::resume() {
-    LoopLock lock(ServerConnection::instance().loop());
+    LoopLock lock(ServerConnection::instance());
     awaitingRequest_ = false;
     if (readyLocked()) {
         releaseOperation(pa_stream_cork(stream_, 0, nullptr, nullptr));
@@ -287,8 +293,14 @@ void PulseSink::resume() {
 
 void PulseSink::close() {
     if (!stream_) return;
-    LoopLock lock(ServerConnection::instance().loop());
+    ServerConnection& server = ServerConnection::instance();
+    LoopLock lock(server);
+    server.removeStreamLocked(this);
     stopDrainLocked();
+    if (timingOperation_) {
+        pa_operation_unref(timingOperation_);
+        timingOperation_ = nullptr;
+    }
     pa_stream_set_write_callback(stream_, nullptr, nullptr);
     pa_stream_set_started_callback(stream_, nullptr, nullptr);
     pa_stream_set_underflow_callback(stream_, nullptr, nullptr);
@@ -317,7 +329,26 @@ void PulseSink::close() {
 }
 
 void PulseSink::refreshTimingLocked() {
-    releaseOperation(pa_stream_update_timing_info(stream_, nullptr, nullptr));
+    releaseOperation(timingOperation_);
+    timingOperation_ = pa_stream_update_timing_info(stream_, nullptr, nullptr);
+}
+
+// The server's messages on the stream can wait while it plays: its requests
+// for more come long before its queue runs dry. Not while an answer is
+// awaited, nor until the server has said that the stream plays, since what
+// the listener has heard is known only from that.
+ServerStream::TimePoint PulseSink::unreadUntilLocked(TimePoint now) {
+    if (timingOperation_) {
+        if (pa_operation_get_state(timingOperation_) == PA_OPERATION_RUNNING) return now;
+        pa_operation_unref(timingOperation_);
+        timingOperation_ = nullptr;
+    }
+    if (!readyLocked()) return now;
+    const pa_timing_info* timing = pa_stream_get_timing_info(stream_);
+    if (!timing || !timing->playing) return now;
+    // A drain is answered once the queue has been played.
+    if (drainOperation_) return drainDue_;
+    return TimePoint::max();
 }
 
 // A drain the server has not answered yet is cancelled: its answer would
@@ -344,8 +375,8 @@ void PulseSink::onRequest(pa_stream*, std::size_t, void* self) {
     sink->thread_->wake();
 }
 
-void PulseSink::onTimingChange(pa_stream* stream, void*) {
-    releaseOperation(pa_stream_update_timing_info(stream, nullptr, nullptr));
+void PulseSink::onTimingChange(pa_stream*, void* self) {
+    static_cast<PulseSink*>(self)->refreshTimingLocked();
 }
 
 void PulseSink::onDrained(pa_stream*, int, void* self) {

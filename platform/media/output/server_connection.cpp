@@ -1,9 +1,17 @@
 #include "server_connection.h"
 
+#include <poll.h>
+#include <pthread.h>
 #include <pulse/proplist.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <mutex>
+#include <csignal>
+#include <cstdio>
+#include <string_view>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "client_identity.h"
@@ -14,6 +22,69 @@ namespace {
 
 std::mutex identityMutex;
 ClientIdentity identity;  // under identityMutex
+
+// While every stream plays steadily, the messages that the server sends on the
+// ring it shares with this process are read this seldom. A server that gives
+// its clients shared memory hands back each block of samples once it has
+// played it, a message apiece, and each would wake this thread; read in
+// batches, a long refill costs a few wake-ups. What waits meanwhile: the
+// server's requests for more, which come while it still holds seconds of
+// queue, and news of a stream moved or suspended. Answers that a command
+// awaits, the end of a drain and the socket (where a server that goes away
+// shows) are read at once.
+constexpr auto kReadBatchesEvery = std::chrono::seconds(2);
+
+// Whether `fd` is an eventfd: the doorbell of the shared ring. The socket and
+// the loop's own wake-up pipe are not.
+bool isDoorbell(int fd) {
+    char path[32];
+    char link[32];
+    std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
+    const ssize_t length = ::readlink(path, link, sizeof link);
+    return length > 0 && std::string_view(link, static_cast<std::size_t>(length)) == "anon_inode:[eventfd]";
+}
+
+// A server that shares no memory takes the samples through the socket, and
+// this thread wakes each time the socket has room for more: a refill that
+// the socket's buffer takes in fewer pieces wakes it fewer times. Asked of
+// a socket that waits for room; the system caps the size.
+void widenSendBuffers(pollfd* fds, unsigned long count) {
+    constexpr int kWide = 4 << 20;
+    for (unsigned long i = 1; i < count; ++i)
+        if (fds[i].fd >= 0 && (fds[i].events & POLLOUT))
+            ::setsockopt(fds[i].fd, SOL_SOCKET, SO_SNDBUF, &kWide, sizeof kWide);
+}
+
+// Polls with the doorbells left out until `quietFor` has passed (or
+// `timeout`, if sooner), then all of `fds`. The first of `fds` is the loop's
+// own wake-up, by which commands from other threads come at once. Sets
+// `readAll` when the doorbells were polled in the end.
+int pollBatched(pollfd* fds, unsigned long count, int timeout, int quietFor, bool& readAll) {
+    bool masked = false;
+    for (unsigned long i = 1; i < count; ++i) {
+        if (fds[i].fd >= 0 && isDoorbell(fds[i].fd)) {
+            fds[i].fd = ~fds[i].fd;  // poll() passes over a negative descriptor
+            masked = true;
+        }
+    }
+    if (masked) {
+        const bool quietFirst = timeout < 0 || quietFor < timeout;
+        const int ready = ::poll(fds, count, quietFirst ? quietFor : timeout);
+        for (unsigned long i = 1; i < count; ++i) {
+            if (fds[i].fd < 0) {
+                fds[i].fd = ~fds[i].fd;
+                fds[i].revents = 0;
+            }
+        }
+        if (ready != 0 || !quietFirst) {
+            readAll = false;
+            return ready;
+        }
+        if (timeout >= 0) timeout -= quietFor;
+    }
+    readAll = true;
+    return ::poll(fds, count, timeout);
+}
 
 }  // namespace
 
@@ -29,14 +100,54 @@ ServerConnection& ServerConnection::instance() {
 }
 
 ServerConnection::ServerConnection() {
-    loop_ = pa_threaded_mainloop_new();
+    loop_ = pa_mainloop_new();
     if (!loop_) return;
-    // Named before it starts: later, libpulse would rename the caller.
-    pa_threaded_mainloop_set_name(loop_, "sound server");
-    if (pa_threaded_mainloop_start(loop_) < 0) {
-        pa_threaded_mainloop_free(loop_);
+    pa_mainloop_set_poll_func(loop_, poll, this);
+    try {
+        std::thread([this] { run(); }).detach();
+    } catch (const std::system_error&) {
+        pa_mainloop_free(loop_);
         loop_ = nullptr;
     }
+}
+
+void ServerConnection::run() {
+    // Signals are for the program's own threads to take.
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, nullptr);
+    pthread_setname_np(pthread_self(), "sound server");
+    std::lock_guard lock(mutex_);
+    pa_mainloop_run(loop_, nullptr);
+}
+
+// Called by the loop on its thread, under the loop lock, which it lets go of
+// while it sleeps.
+int ServerConnection::poll(pollfd* fds, unsigned long count, int timeout, void* self) {
+    auto* server = static_cast<ServerConnection*>(self);
+    const Clock::time_point now = Clock::now();
+    const Clock::time_point unreadUntil = server->unreadUntilLocked(now);
+    widenSendBuffers(fds, count);
+    server->mutex_.unlock();
+    bool readAll = true;
+    int ready = 0;
+    if (unreadUntil > now) {
+        const auto quietFor = std::chrono::ceil<std::chrono::milliseconds>(unreadUntil - now).count();
+        ready = pollBatched(fds, count, timeout, static_cast<int>(std::min<long long>(quietFor, 1 << 30)),
+                            readAll);
+    } else {
+        ready = ::poll(fds, count, timeout);
+    }
+    server->mutex_.lock();
+    if (readAll) server->lastReadAll_ = Clock::now();
+    return ready;
+}
+
+ServerConnection::Clock::time_point ServerConnection::unreadUntilLocked(Clock::time_point now) {
+    if (streams_.empty() || !readyLocked()) return now;
+    Clock::time_point until = lastReadAll_ + kReadBatchesEvery;
+    for (ServerStream* stream : streams_) until = std::min(until, stream->unreadUntilLocked(now));
+    return until;
 }
 
 bool ServerConnection::connectLocked() {
@@ -53,7 +164,7 @@ bool ServerConnection::connectLocked() {
         if (!identity.iconName.empty())
             pa_proplist_sets(properties, PA_PROP_APPLICATION_ICON_NAME, identity.iconName.c_str());
     }
-    context_ = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(loop_), nullptr, properties);
+    context_ = pa_context_new_with_proplist(pa_mainloop_get_api(loop_), nullptr, properties);
     pa_proplist_free(properties);
     if (!context_) return false;
     state_ = PA_CONTEXT_CONNECTING;
@@ -83,6 +194,12 @@ void ServerConnection::addWaiterLocked(PlaybackThread* thread) { waiting_.push_b
 
 void ServerConnection::removeWaiterLocked(PlaybackThread* thread) {
     waiting_.erase(std::remove(waiting_.begin(), waiting_.end(), thread), waiting_.end());
+}
+
+void ServerConnection::addStreamLocked(ServerStream* stream) { streams_.push_back(stream); }
+
+void ServerConnection::removeStreamLocked(ServerStream* stream) {
+    streams_.erase(std::remove(streams_.begin(), streams_.end(), stream), streams_.end());
 }
 
 void ServerConnection::onState(pa_context* context, void* self) {

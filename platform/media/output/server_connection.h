@@ -3,36 +3,48 @@
 #pragma once
 
 #include <pulse/context.h>
-#include <pulse/thread-mainloop.h>
+#include <pulse/mainloop.h>
 
 #include <atomic>
+#include <chrono>
+#include <mutex>
 #include <vector>
 
 #include "audio_sink.h"
 
+struct pollfd;
+
 namespace media {
 
-// Holds libpulse's loop lock for its scope: everything on the connection and
-// its streams but the atomics is used under it.
-class LoopLock {
+// A stream on the connection, asked by the connection's thread before each
+// sleep how long the server's messages about it may wait unread.
+class ServerStream {
 public:
-    explicit LoopLock(pa_threaded_mainloop* loop) : loop_(loop) { pa_threaded_mainloop_lock(loop_); }
-    ~LoopLock() { pa_threaded_mainloop_unlock(loop_); }
-    LoopLock(const LoopLock&) = delete;
-    LoopLock& operator=(const LoopLock&) = delete;
+    using TimePoint = std::chrono::steady_clock::time_point;
 
-private:
-    pa_threaded_mainloop* loop_;
+    // Under the loop lock: until when nothing the server may say of the
+    // stream is needed; `now` or earlier while an answer is awaited.
+    virtual TimePoint unreadUntilLocked(TimePoint now) = 0;
+
+protected:
+    ~ServerStream() = default;
 };
 
-// A threaded main loop, started at the first open and kept for the life of
-// the process, and a context, made anew by the first open after the last one
-// failed (the server went away).
+// The connection's thread and its libpulse loop, started at the first open
+// and kept for the life of the process, and a context, made anew by the first
+// open after the last one failed (the server went away).
 class ServerConnection {
 public:
+    using Clock = std::chrono::steady_clock;
+
     static ServerConnection& instance();
 
-    pa_threaded_mainloop* loop() const { return loop_; }
+    // Whether the connection's thread runs; nothing is played without it.
+    bool running() const { return loop_ != nullptr; }
+    // The loop lock: everything on the connection and its streams but the
+    // atomics is used under it. The connection's thread holds it but while
+    // it sleeps, so its callbacks run under it.
+    std::recursive_mutex& loopMutex() { return mutex_; }
 
     // Starts connecting unless connected or connecting; false when no context
     // can be made.
@@ -47,15 +59,35 @@ public:
     void addWaiterLocked(PlaybackThread* thread);
     void removeWaiterLocked(PlaybackThread* thread);
 
+    // Streams whose say bounds how long messages may wait unread.
+    void addStreamLocked(ServerStream* stream);
+    void removeStreamLocked(ServerStream* stream);
+
 private:
     ServerConnection();
+    void run();
     void dropContextLocked();
+    Clock::time_point unreadUntilLocked(Clock::time_point now);
     static void onState(pa_context* context, void* self);
+    static int poll(pollfd* fds, unsigned long count, int timeout, void* self);
 
-    pa_threaded_mainloop* loop_ = nullptr;
+    pa_mainloop* loop_ = nullptr;
+    std::recursive_mutex mutex_;
     pa_context* context_ = nullptr;
     std::atomic<pa_context_state_t> state_{PA_CONTEXT_UNCONNECTED};
     std::vector<PlaybackThread*> waiting_;
+    std::vector<ServerStream*> streams_;
+    // When the connection's thread last read all that the server had sent.
+    Clock::time_point lastReadAll_{};
+};
+
+// Holds the loop lock for its scope.
+class LoopLock {
+public:
+    explicit LoopLock(ServerConnection& server) : lock_(server.loopMutex()) {}
+
+private:
+    std::lock_guard<std::recursive_mutex> lock_;
 };
 
 }  // namespace media

@@ -140,10 +140,13 @@ TEST_F(DefaultOutput, PlaysInRealTimeAndClosesPromptly) {
 
 // ---- The sound server's output, against a private PulseAudio server whose
 // only sink is a null sink; what it plays is recorded from the sink's monitor.
+// The server runs with shared memory, as desktops run it, and without, when
+// samples and messages all go through the socket.
 
 class PrivateSoundServer {
 public:
-    PrivateSoundServer() : folder_(std::make_unique<TempDir>()) {
+    explicit PrivateSoundServer(bool sharedMemory)
+        : folder_(std::make_unique<TempDir>()), sharedMemory_(sharedMemory) {
         socket_ = (folder_->path() / "native").string();
         ::setenv("PULSE_SERVER", ("unix:" + socket_).c_str(), 1);
         ::setenv("PULSE_CLIENTCONFIG", folder_->file("client.conf", "autospawn = no\n").c_str(), 1);
@@ -159,7 +162,7 @@ public:
     // Starts the server (again, on the same socket) and a recorder of its sink.
     bool start() {
         server_ = spawn({"pulseaudio", "-n", "--daemonize=no", "--use-pid-file=no", "--exit-idle-time=-1",
-                         "--disallow-exit", "--disable-shm=yes", "-L",
+                         "--disallow-exit", sharedMemory_ ? "--disable-shm=no" : "--disable-shm=yes", "-L",
                          "module-null-sink sink_name=test_sink rate=44100 channels=2", "-L",
                          "module-native-protocol-unix socket=" + socket_ + " auth-anonymous=1"},
                         folder_->path() / "server.log");
@@ -202,6 +205,24 @@ public:
             loud += velmyr_test::peakLevel(samples, 2, window, 441) > 1000 ? 441 : 0;
         return loud;
     }
+    // The longest silence, in frames, between the first and the last loud
+    // 10 ms window recorded from `from` on.
+    std::int64_t longestSilenceWithin(std::int64_t from) const {
+        const auto samples = recorded();
+        const std::int64_t count = static_cast<std::int64_t>(samples.size() / 2);
+        std::int64_t longest = 0, silent = 0;
+        bool heard = false;
+        for (std::int64_t window = from; window + 441 <= count; window += 441) {
+            if (velmyr_test::peakLevel(samples, 2, window, 441) > 1000) {
+                if (heard) longest = std::max(longest, silent);
+                heard = true;
+                silent = 0;
+            } else {
+                silent += 441;
+            }
+        }
+        return longest;
+    }
     // Whether the last tenth of a second recorded is loud, or silent.
     bool endsLoud() const { return lastTenth() > 2000; }
     bool endsSilent() const { return frames() > 4410 && lastTenth() == 0; }
@@ -234,19 +255,20 @@ private:
     }
 
     std::unique_ptr<TempDir> folder_;
+    bool sharedMemory_;
     std::string socket_;
     std::filesystem::path recording_;
     int recordings_ = 0;
     pid_t server_ = 0, recorder_ = 0;
 };
 
-class SoundServerOutput : public MediaTest {
+class SoundServerOutput : public MediaTest, public ::testing::WithParamInterface<bool> {
 protected:
     void SetUp() override {
         if (!PrivateSoundServer::installed()) GTEST_SKIP() << "pulseaudio and parec are not installed";
         MediaTest::SetUp();
         media::setSinkFactory([] { return media::makePulseSink(); });
-        server_ = std::make_unique<PrivateSoundServer>();
+        server_ = std::make_unique<PrivateSoundServer>(GetParam());
         ASSERT_TRUE(server_->start());
     }
     void TearDown() override {
@@ -266,7 +288,7 @@ protected:
     std::unique_ptr<PrivateSoundServer> server_;
 };
 
-TEST_F(SoundServerOutput, PauseKeepsTheQueueSoResumeLosesAndRepeatsNothing) {
+TEST_P(SoundServerOutput, PauseKeepsTheQueueSoResumeLosesAndRepeatsNothing) {
     const auto start = server_->frames();
     ASSERT_EQ(send(openCommand(fixture("tone440.mp3"))), MCIERR_NONE);
     ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
@@ -286,7 +308,7 @@ TEST_F(SoundServerOutput, PauseKeepsTheQueueSoResumeLosesAndRepeatsNothing) {
     expectTheWholeToneHeardOnce(start);
 }
 
-TEST_F(SoundServerOutput, StopAndMuteSilenceWhatTheServerHoldsAndUnmuteGoesOn) {
+TEST_P(SoundServerOutput, StopAndMuteSilenceWhatTheServerHoldsAndUnmuteGoesOn) {
     const auto start = server_->frames();
     ASSERT_EQ(send(openCommand(fixture("tone880.mp3"))), MCIERR_NONE);
     ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
@@ -312,7 +334,7 @@ TEST_F(SoundServerOutput, StopAndMuteSilenceWhatTheServerHoldsAndUnmuteGoesOn) {
     EXPECT_LT(server_->loudFrames(start), 3 * 44100 - 44100 / 2);
 }
 
-TEST_F(SoundServerOutput, AServerThatGoesAwayEndsTheFileAndTheNextIsHeardWhenItIsBack) {
+TEST_P(SoundServerOutput, AServerThatGoesAwayEndsTheFileAndTheNextIsHeardWhenItIsBack) {
     ASSERT_EQ(send(openCommand(fixture("tone440.mp3"))), MCIERR_NONE);
     ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
     ASSERT_TRUE(waitFor([&] { return server_->loudFrames() > 44100 / 4; }));
@@ -332,7 +354,7 @@ TEST_F(SoundServerOutput, AServerThatGoesAwayEndsTheFileAndTheNextIsHeardWhenItI
 
 // The last seconds of a file are still in the server's queue when the decoder
 // has handed over its end: until they are heard, the file is playing.
-TEST_F(SoundServerOutput, PauseInTheLastSecondKeepsTheRestAndResumePlaysIt) {
+TEST_P(SoundServerOutput, PauseInTheLastSecondKeepsTheRestAndResumePlaysIt) {
     const auto start = server_->frames();
     ASSERT_EQ(send(openCommand(fixture("tone440.mp3"))), MCIERR_NONE);
     ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
@@ -349,7 +371,7 @@ TEST_F(SoundServerOutput, PauseInTheLastSecondKeepsTheRestAndResumePlaysIt) {
     expectTheWholeToneHeardOnce(start);
 }
 
-TEST_F(SoundServerOutput, AFileShorterThanThePrebufferIsHeardInFull) {
+TEST_P(SoundServerOutput, AFileShorterThanThePrebufferIsHeardInFull) {
     const auto start = server_->frames();
     ASSERT_EQ(send(openCommand(fixture("tone440-30ms.mp3"))), MCIERR_NONE);
     ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
@@ -389,7 +411,7 @@ private:
     std::int64_t written_ = 0;
 };
 
-TEST_F(SoundServerOutput, AStopAfterTheServerRanDryDoesNotGoBackInTheFile) {
+TEST_P(SoundServerOutput, AStopAfterTheServerRanDryDoesNotGoBackInTheFile) {
     auto pauses = std::make_shared<std::atomic<int>>(0);
     media::setSinkFactory(
         [pauses] { return std::make_unique<WithholdingSink>(media::makePulseSink(), 44100, pauses); });
@@ -402,3 +424,29 @@ TEST_F(SoundServerOutput, AStopAfterTheServerRanDryDoesNotGoBackInTheFile) {
     ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
     EXPECT_GE(position("lirovan"), 950);
 }
+
+// A file longer than the server's queue is heard while it is refilled: the
+// server's requests for more are answered in time, also when its messages are
+// read in batches.
+TEST_P(SoundServerOutput, AFileLongerThanTheServersQueueIsHeardWithoutAGap) {
+    std::ifstream in(fixture("tone440.mp3"), std::ios::binary);
+    const std::string tone((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Four times the 3 s tone, each copy without its first frame, which gives
+    // one copy's length.
+    std::string longTone;
+    for (int i = 0; i < 4; ++i) longTone += tone.substr(417);
+    TempDir dir;
+    const auto start = server_->frames();
+    ASSERT_EQ(send(openCommand(dir.file("long.mp3", longTone))), MCIERR_NONE);
+    ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
+    ASSERT_TRUE(waitFor([] { return status("lirovan", "mode") == "stopped"; }, 60s));
+    ASSERT_TRUE(waitFor([&] { return server_->endsSilent(); }));
+    EXPECT_NEAR(server_->loudFrames(start), 12 * 44100, 44100 / 5);
+    // The copies meet with the encoder's few milliseconds of silence.
+    EXPECT_LT(server_->longestSilenceWithin(start), 44100 / 5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Transports, SoundServerOutput, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& transport) {
+                             return transport.param ? "SharedMemory" : "Socket";
+                         });
