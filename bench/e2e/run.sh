@@ -29,6 +29,9 @@ thread_ns() {
     done
 }
 rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
+# Resident kB of libpulse's pool of shared memory, which holds the blocks of
+# samples that the server has not handed back yet.
+pool_kb() { awk '/^[0-9a-f]+-[0-9a-f]+ / { pool = ($6 ~ /^\/memfd:pulseaudio/) } pool && /^Rss:/ { s += $2 } END { print s + 0 }' "/proc/$1/smaps"; }
 # Ends a program that a watcher started and left behind (not a child of this
 # shell, so it cannot be waited for; an unreaped one counts as ended).
 end_orphan() {
@@ -254,19 +257,21 @@ start_player --folder "$walk" >/dev/null || exit 1
 double_click_at $first_file
 pointer_to $(centre Label8)
 sleep 2
-rss_walk0=$(rss_kb "$player_pid") rss_walk_steps=""
+rss_walk0=$(rss_kb "$player_pid") pool_walk0=$(pool_kb "$player_pid") rss_walk_steps=""
 for i in $(seq 900); do
     click_here 1
     [ $((i % 150)) = 0 ] && rss_walk_steps+=" $(printf %.1f "$(mb "$(rss_kb "$player_pid")")")"
 done
 sleep 2
-rss_walk1=$(rss_kb "$player_pid")
+rss_walk1=$(rss_kb "$player_pid") pool_walk1=$(pool_kb "$player_pid")
 player_running || echo "bench: the player ended during the walk through 900 files" >&2
 stop_player
 printf 'resident memory, 900 files stepped with next: %.1f MB before, %.1f MB after, growth %s MB (target <= 1)\n' \
     "$(mb "$rss_walk0")" "$(mb "$rss_walk1")" \
     "$(awk -v a="$rss_walk0" -v b="$rss_walk1" 'BEGIN { printf "%.2f", (b - a) / 1024 }')"
-echo "    (MB every 150 files:$rss_walk_steps)"
+echo "    (MB every 150 files, each right after a click:$rss_walk_steps)"
+printf '    of which the sound server pool of shared memory: %.2f MB before, %.2f MB after\n' \
+    "$(mb "$pool_walk0")" "$(mb "$pool_walk1")"
 
 # ---- with a session bus: the player goes on it (MPRIS) after its first frame
 start_session_bus || exit 1
