@@ -132,9 +132,9 @@ int ServerConnection::poll(pollfd* fds, unsigned long count, int timeout, void* 
     bool readAll = true;
     int ready = 0;
     if (unreadUntil > now) {
+        // At most one batch period: the cast cannot overflow.
         const auto quietFor = std::chrono::ceil<std::chrono::milliseconds>(unreadUntil - now).count();
-        ready = pollBatched(fds, count, timeout, static_cast<int>(std::min<long long>(quietFor, 1 << 30)),
-                            readAll);
+        ready = pollBatched(fds, count, timeout, static_cast<int>(quietFor), readAll);
     } else {
         ready = ::poll(fds, count, timeout);
     }
