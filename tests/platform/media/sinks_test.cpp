@@ -5,6 +5,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <vector>
@@ -168,6 +169,9 @@ public:
                         folder_->path() / "server.log");
         if (!waitFor([] { return run({"pactl", "info"}) == 0; })) return false;
         recording_ = folder_->path() / ("recording" + std::to_string(++recordings_) + ".raw");
+        bytesRead_ = 0;
+        unread_.clear();
+        peaks_.clear();
         recorder_ = spawn({"parec", "-d", "test_sink.monitor", "--raw", "--format=s16le", "--rate=44100",
                            "--channels=2", "--latency-msec=20"},
                           recording_);
@@ -185,53 +189,71 @@ public:
         }
     }
 
-    std::vector<std::int16_t> recorded() const {
-        std::ifstream in(recording_, std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::vector<std::int16_t> samples(bytes.size() / 4 * 2);
-        std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-        return samples;
-    }
-    std::int64_t frames() const {
-        std::error_code ignored;
-        return static_cast<std::int64_t>(std::filesystem::file_size(recording_, ignored) / 4);
-    }
-    // Frames recorded from `from` on that carry sound, counted in 10 ms windows.
-    std::int64_t loudFrames(std::int64_t from = 0) const {
-        const auto samples = recorded();
-        const std::int64_t count = static_cast<std::int64_t>(samples.size() / 2);
-        std::int64_t loud = 0;
-        for (std::int64_t window = from; window + 441 <= count; window += 441)
-            loud += velmyr_test::peakLevel(samples, 2, window, 441) > 1000 ? 441 : 0;
-        return loud;
+    // The recording, looked at in 10 ms windows.
+    std::int64_t frames() { return static_cast<std::int64_t>(windowPeaks().size()) * kWindow; }
+    // Frames recorded from `from` on that carry sound.
+    std::int64_t loudFrames(std::int64_t from = 0) {
+        const auto& peaks = windowPeaks();
+        return kWindow *
+               std::count_if(peaks.begin() + windowAt(from), peaks.end(), [](int p) { return p > 1000; });
     }
     // The longest silence, in frames, between the first and the last loud
-    // 10 ms window recorded from `from` on.
-    std::int64_t longestSilenceWithin(std::int64_t from) const {
-        const auto samples = recorded();
-        const std::int64_t count = static_cast<std::int64_t>(samples.size() / 2);
+    // window recorded from `from` on.
+    std::int64_t longestSilenceWithin(std::int64_t from) {
+        const auto& peaks = windowPeaks();
         std::int64_t longest = 0, silent = 0;
         bool heard = false;
-        for (std::int64_t window = from; window + 441 <= count; window += 441) {
-            if (velmyr_test::peakLevel(samples, 2, window, 441) > 1000) {
+        for (auto peak = peaks.begin() + windowAt(from); peak != peaks.end(); ++peak) {
+            if (*peak > 1000) {
                 if (heard) longest = std::max(longest, silent);
                 heard = true;
                 silent = 0;
             } else {
-                silent += 441;
+                silent += kWindow;
             }
         }
         return longest;
     }
     // Whether the last tenth of a second recorded is loud, or silent.
-    bool endsLoud() const { return lastTenth() > 2000; }
-    bool endsSilent() const { return frames() > 4410 && lastTenth() == 0; }
+    bool endsLoud() { return lastTenth() > 2000; }
+    bool endsSilent() { return frames() > 4410 && lastTenth() == 0; }
 
 private:
-    int lastTenth() const {
-        const auto samples = recorded();
-        const std::int64_t count = static_cast<std::int64_t>(samples.size() / 2);
-        return velmyr_test::peakLevel(samples, 2, std::max<std::int64_t>(0, count - 4410), 4410);
+    static constexpr std::int64_t kWindow = 441;
+    static constexpr std::size_t kWindowBytes = kWindow * 4;
+
+    std::ptrdiff_t windowAt(std::int64_t frame) const {
+        return static_cast<std::ptrdiff_t>(std::min<std::int64_t>((frame + kWindow - 1) / kWindow,
+                                                                  static_cast<std::int64_t>(peaks_.size())));
+    }
+    int lastTenth() {
+        const auto& peaks = windowPeaks();
+        const auto from =
+            peaks.end() - std::min<std::ptrdiff_t>(10, static_cast<std::ptrdiff_t>(peaks.size()));
+        return from == peaks.end() ? 0 : *std::max_element(from, peaks.end());
+    }
+    // Every window's peak, read on from where the last look stopped: a look
+    // that read the whole recording would fall behind what it looks at, and
+    // see a short sound late or never.
+    const std::vector<int>& windowPeaks() {
+        std::ifstream in(recording_, std::ios::binary);
+        in.seekg(static_cast<std::streamoff>(bytesRead_));
+        char chunk[1 << 16];
+        while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+            bytesRead_ += static_cast<std::size_t>(in.gcount());
+            unread_.append(chunk, static_cast<std::size_t>(in.gcount()));
+        }
+        std::size_t used = 0;
+        for (; unread_.size() - used >= kWindowBytes; used += kWindowBytes) {
+            std::int16_t window[kWindowBytes / 2];
+            std::memcpy(window, unread_.data() + used, kWindowBytes);
+            int peak = 0;
+            for (const std::int16_t sample : window)
+                peak = std::max(peak, std::abs(static_cast<int>(sample)));
+            peaks_.push_back(peak);
+        }
+        unread_.erase(0, used);
+        return peaks_;
     }
     static pid_t spawn(const std::vector<std::string>& args, const std::filesystem::path& output) {
         posix_spawn_file_actions_t actions;
@@ -259,6 +281,9 @@ private:
     std::string socket_;
     std::filesystem::path recording_;
     int recordings_ = 0;
+    std::size_t bytesRead_ = 0;
+    std::string unread_;
+    std::vector<int> peaks_;
     pid_t server_ = 0, recorder_ = 0;
 };
 
@@ -358,16 +383,19 @@ TEST_P(SoundServerOutput, PauseInTheLastSecondKeepsTheRestAndResumePlaysIt) {
     const auto start = server_->frames();
     ASSERT_EQ(send(openCommand(fixture("tone440.mp3"))), MCIERR_NONE);
     ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
-    ASSERT_TRUE(waitFor([&] { return server_->loudFrames(start) > 2 * 44100; }));
+    // The position is what the server says has been heard; the recording
+    // tells it later.
+    ASSERT_TRUE(waitFor([] { return position("lirovan") >= 2000; }));
     ASSERT_EQ(send("pause lirovan"), MCIERR_NONE);
     EXPECT_EQ(status("lirovan", "mode"), "paused");
     ASSERT_TRUE(waitFor([&] { return server_->endsSilent(); }));
     const auto heardWhenPaused = server_->loudFrames(start);
+    EXPECT_GT(heardWhenPaused, 2 * 44100 - 44100 / 10);
     EXPECT_LT(heardWhenPaused, 3 * 44100 - 44100 / 2);
 
     ASSERT_EQ(send("resume lirovan"), MCIERR_NONE);
-    ASSERT_TRUE(waitFor([&] { return server_->endsLoud(); }));
     EXPECT_EQ(status("lirovan", "mode"), "playing");
+    // The rest is heard, however short: the whole tone, once.
     expectTheWholeToneHeardOnce(start);
 }
 
