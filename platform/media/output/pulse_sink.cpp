@@ -13,17 +13,28 @@ namespace media {
 
 namespace {
 
-// The server keeps this much queued and asks for more once the refill has
-// been played: each refill wakes the playback thread and the connection's
-// thread, so a long refill is what keeps playback from waking the machine.
+// What the stream asks of the server. The server keeps the queue filled and
+// asks for more once the refill has been played: each refill wakes the
+// playback thread and the connection's thread, so a long refill is what keeps
+// playback from waking the machine. Playback starts, and starts again after a
+// flush, once the start is queued; the first write after either is no longer,
+// so the first sound waits only for that much decoding. The server grants what
+// it will (PULSE_LATENCY_MSEC, or a sink's limits, give less): the stream
+// works by what it was granted.
 constexpr long kQueueMilliseconds = 8000;
 constexpr long kRefillMilliseconds = 4000;
-// A request for less than this is left for the next refill.
-constexpr long kLeftoverMilliseconds = 250;
-// Playback starts, and starts again after a flush, once this much is queued.
-// The first write after either is no longer, so the first sound waits only
-// for this much decoding.
 constexpr long kStartMilliseconds = 50;
+// A request for less than this share of the granted refill is left for the
+// next one: each write wakes the connection's thread.
+constexpr std::int64_t kLeftoverPerRefill = 16;
+// While the stream plays steadily, the server's messages about it are read in
+// batches, each at most half of what the server still holds queued when it
+// asks for more, and at most this long, so that news of a stream moved or
+// suspended is not late by more. Batches shorter than the shortest save
+// nothing and leave too little time to refill: such a stream's messages are
+// read at once.
+constexpr std::chrono::milliseconds kLongestBatch{2000};
+constexpr std::chrono::milliseconds kShortestBatch{500};
 
 std::uint32_t bytesOf(long milliseconds, long rate, std::size_t frameBytes) {
     return static_cast<std::uint32_t>(rate * milliseconds / 1000 * static_cast<long>(frameBytes));
@@ -60,12 +71,13 @@ public:
     std::int64_t pause() override;
     void resume() override;
     void close() override;
-    TimePoint unreadUntilLocked(TimePoint now) override;
+    TimePoint unreadUntilLocked(TimePoint now, TimePoint lastReadAll) override;
 
 private:
     static void onState(pa_stream* stream, void* self);
     static void onRequest(pa_stream* stream, std::size_t bytes, void* self);
     static void onTimingChange(pa_stream* stream, void* self);
+    static void onGrantChange(pa_stream* stream, void* self);
     static void onDrained(pa_stream* stream, int success, void* self);
     Room roomLocked(Clock::time_point now);
     // The steps of open().
@@ -76,6 +88,7 @@ private:
     std::int64_t framesOf(std::uint64_t microseconds) const;
     std::int64_t unheardLocked();
     void refreshTimingLocked();
+    void readGrantLocked();
     void stopDrainLocked();
 
     PlaybackThread* thread_ = nullptr;
@@ -90,6 +103,14 @@ private:
     // every callback and every command.
     std::atomic<bool> awaitingRequest_{false};
     // The rest under the connection's lock.
+    // What the server granted, in frames: the queue it keeps, the least it
+    // asks for, and what it waits for before it plays.
+    std::int64_t grantedQueue_ = 0;
+    std::int64_t grantedRefill_ = 0;
+    std::int64_t grantedStart_ = 0;
+    // How long the server's messages may wait unread while the stream plays
+    // steadily; zero when they are read at once.
+    std::chrono::milliseconds readBatchesEvery_{0};
     std::int64_t sinceRestart_ = 0;  // frames written since open or the last drop
     // Unheard at the last timing the server gave, plus what was written since:
     // the answer while the server's timing is not known.
@@ -150,6 +171,8 @@ bool PulseSink::connectStreamLocked(int channels) {
     pa_stream_set_underflow_callback(stream_, onTimingChange, this);
     pa_stream_set_moved_callback(stream_, onTimingChange, this);
     pa_stream_set_suspended_callback(stream_, onTimingChange, this);
+    // A move to another sink may change what was granted.
+    pa_stream_set_buffer_attr_callback(stream_, onGrantChange, this);
     ServerConnection::instance().addStreamLocked(this);
     pa_buffer_attr attributes{};
     attributes.maxlength = static_cast<std::uint32_t>(-1);
@@ -185,11 +208,9 @@ AudioSink::Room PulseSink::roomLocked(Clock::time_point now) {
     const std::size_t bytes = pa_stream_writable_size(stream_);
     if (bytes == static_cast<std::size_t>(-1)) return Room::failed();
     auto frames = static_cast<std::int64_t>(bytes / frameBytes_);
-    const std::int64_t start = rate_ * kStartMilliseconds / 1000;
-    if (sinceRestart_ < start) frames = std::min(frames, start - sinceRestart_);
-    // What a refill leaves over waits for the next one: each write wakes the
-    // connection's thread.
-    else if (frames < rate_ * kLeftoverMilliseconds / 1000)
+    if (sinceRestart_ < grantedStart_)
+        frames = std::min(frames, grantedStart_ - sinceRestart_);
+    else if (frames < grantedRefill_ / kLeftoverPerRefill)
         frames = 0;
     if (frames <= 0) return Room::awaiting();
     return Room::open(static_cast<std::size_t>(frames));
@@ -306,6 +327,7 @@ void PulseSink::close() {
     pa_stream_set_underflow_callback(stream_, nullptr, nullptr);
     pa_stream_set_moved_callback(stream_, nullptr, nullptr);
     pa_stream_set_suspended_callback(stream_, nullptr, nullptr);
+    pa_stream_set_buffer_attr_callback(stream_, nullptr, nullptr);
     switch (pa_stream_get_state(stream_)) {
     case PA_STREAM_CREATING:
         // The server has not answered yet (it may be stopped): the stream is
@@ -333,22 +355,38 @@ void PulseSink::refreshTimingLocked() {
     timingOperation_ = pa_stream_update_timing_info(stream_, nullptr, nullptr);
 }
 
-// The server's messages on the stream can wait while it plays: its requests
-// for more come long before its queue runs dry. Not while an answer is
-// awaited, nor until the server has said that the stream plays, since what
+void PulseSink::readGrantLocked() {
+    const pa_buffer_attr* granted = pa_stream_get_buffer_attr(stream_);
+    if (!granted) return;
+    const auto frames = [this](std::uint32_t bytes) {
+        return static_cast<std::int64_t>(bytes / frameBytes_);
+    };
+    grantedQueue_ = frames(granted->tlength);
+    grantedRefill_ = frames(granted->minreq);
+    grantedStart_ = frames(granted->prebuf);
+    // What the server still holds when it asks for more.
+    const std::chrono::milliseconds margin{std::max<std::int64_t>(0, grantedQueue_ - grantedRefill_) * 1000 /
+                                           rate_};
+    readBatchesEvery_ =
+        margin / 2 < kShortestBatch ? std::chrono::milliseconds{0} : std::min(margin / 2, kLongestBatch);
+}
+
+// The server's messages on the stream can wait while it plays, as long as its
+// requests for more come long before its queue runs dry. Not while an answer
+// is awaited, nor until the server has said that the stream plays, since what
 // the listener has heard is known only from that.
-ServerStream::TimePoint PulseSink::unreadUntilLocked(TimePoint now) {
+ServerStream::TimePoint PulseSink::unreadUntilLocked(TimePoint now, TimePoint lastReadAll) {
     if (timingOperation_) {
         if (pa_operation_get_state(timingOperation_) == PA_OPERATION_RUNNING) return now;
         pa_operation_unref(timingOperation_);
         timingOperation_ = nullptr;
     }
-    if (!readyLocked()) return now;
+    if (!readyLocked() || readBatchesEvery_.count() == 0) return now;
     const pa_timing_info* timing = pa_stream_get_timing_info(stream_);
     if (!timing || !timing->playing) return now;
+    const TimePoint batchDue = lastReadAll + readBatchesEvery_;
     // A drain is answered once the queue has been played.
-    if (drainOperation_) return drainDue_;
-    return TimePoint::max();
+    return drainOperation_ ? std::min(batchDue, drainDue_) : batchDue;
 }
 
 // A drain the server has not answered yet is cancelled: its answer would
@@ -364,6 +402,7 @@ void PulseSink::stopDrainLocked() {
 
 void PulseSink::onState(pa_stream* stream, void* self) {
     auto* sink = static_cast<PulseSink*>(self);
+    if (pa_stream_get_state(stream) == PA_STREAM_READY) sink->readGrantLocked();
     sink->state_ = pa_stream_get_state(stream);
     sink->awaitingRequest_ = false;
     sink->thread_->wake();
@@ -377,6 +416,13 @@ void PulseSink::onRequest(pa_stream*, std::size_t, void* self) {
 
 void PulseSink::onTimingChange(pa_stream*, void* self) {
     static_cast<PulseSink*>(self)->refreshTimingLocked();
+}
+
+void PulseSink::onGrantChange(pa_stream*, void* self) {
+    auto* sink = static_cast<PulseSink*>(self);
+    sink->readGrantLocked();
+    sink->awaitingRequest_ = false;
+    sink->thread_->wake();
 }
 
 void PulseSink::onDrained(pa_stream*, int, void* self) {

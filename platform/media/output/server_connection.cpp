@@ -23,58 +23,27 @@ namespace {
 std::mutex identityMutex;
 ClientIdentity identity;  // under identityMutex
 
-// While every stream plays steadily, the messages that the server sends on the
-// ring it shares with this process are read this seldom. A server that gives
-// its clients shared memory hands back each block of samples once it has
-// played it, a message apiece, and each would wake this thread; read in
-// batches, a long refill costs a few wake-ups. What waits meanwhile: the
-// server's requests for more, which come while it still holds seconds of
-// queue, and news of a stream moved or suspended. Answers that a command
-// awaits, the end of a drain and the socket (where a server that goes away
-// shows) are read at once.
-constexpr auto kReadBatchesEvery = std::chrono::seconds(2);
-
-// Whether `fd` is an eventfd: the doorbell of the shared ring. The socket and
-// the loop's own wake-up pipe are not.
-bool isDoorbell(int fd) {
-    char path[32];
-    char link[32];
-    std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
-    const ssize_t length = ::readlink(path, link, sizeof link);
-    return length > 0 && std::string_view(link, static_cast<std::size_t>(length)) == "anon_inode:[eventfd]";
-}
-
 // A server that shares no memory takes the samples through the socket, and
-// this thread wakes each time the socket has room for more: a refill that
-// the socket's buffer takes in fewer pieces wakes it fewer times. Asked of
-// a socket that waits for room; the system caps the size.
-void widenSendBuffers(pollfd* fds, unsigned long count) {
+// the connection's thread wakes each time the socket has room for more: a
+// refill that the socket's buffer takes in fewer pieces wakes it fewer times.
+// The system caps the size.
+void widenSendBuffer(int socket) {
     constexpr int kWide = 4 << 20;
-    for (unsigned long i = 1; i < count; ++i)
-        if (fds[i].fd >= 0 && (fds[i].events & POLLOUT))
-            ::setsockopt(fds[i].fd, SOL_SOCKET, SO_SNDBUF, &kWide, sizeof kWide);
+    ::setsockopt(socket, SOL_SOCKET, SO_SNDBUF, &kWide, sizeof kWide);
 }
 
-// Polls with the doorbells left out until `quietFor` has passed (or
-// `timeout`, if sooner), then all of `fds`. The first of `fds` is the loop's
-// own wake-up, by which commands from other threads come at once. Sets
-// `readAll` when the doorbells were polled in the end.
-int pollBatched(pollfd* fds, unsigned long count, int timeout, int quietFor, bool& readAll) {
-    bool masked = false;
-    for (unsigned long i = 1; i < count; ++i) {
-        if (fds[i].fd >= 0 && isDoorbell(fds[i].fd)) {
-            fds[i].fd = ~fds[i].fd;  // poll() passes over a negative descriptor
-            masked = true;
-        }
-    }
-    if (masked) {
+// Polls with the doorbells (indices into `fds`) left out until `quietFor`
+// has passed (or `timeout`, if sooner), then all of `fds`. Sets `readAll`
+// when the doorbells were polled in the end.
+int pollBatched(pollfd* fds, unsigned long count, int timeout, int quietFor,
+                const std::vector<unsigned long>& doorbells, bool& readAll) {
+    if (!doorbells.empty()) {
+        for (const unsigned long i : doorbells) fds[i].fd = ~fds[i].fd;  // poll() passes over a negative one
         const bool quietFirst = timeout < 0 || quietFor < timeout;
         const int ready = ::poll(fds, count, quietFirst ? quietFor : timeout);
-        for (unsigned long i = 1; i < count; ++i) {
-            if (fds[i].fd < 0) {
-                fds[i].fd = ~fds[i].fd;
-                fds[i].revents = 0;
-            }
+        for (const unsigned long i : doorbells) {
+            fds[i].fd = ~fds[i].fd;
+            fds[i].revents = 0;
         }
         if (ready != 0 || !quietFirst) {
             readAll = false;
@@ -123,18 +92,31 @@ void ServerConnection::run() {
 
 // Called by the loop on its thread, under the loop lock, which it lets go of
 // while it sleeps.
+//
+// A server that gives its clients shared memory hands back each block of
+// samples once it has played it, a message apiece on the ring it shares with
+// this process, and each would wake this thread. So while every stream plays
+// steadily, the ring's doorbell is left out of the poll for as long as every
+// stream allows (ServerStream::unreadUntilLocked), and a long refill costs a
+// few wake-ups. The loop's own wake-up (the first descriptor), by which
+// commands from other threads come, and the socket, where a server that goes
+// away shows, are polled all along.
 int ServerConnection::poll(pollfd* fds, unsigned long count, int timeout, void* self) {
     auto* server = static_cast<ServerConnection*>(self);
     const Clock::time_point now = Clock::now();
     const Clock::time_point unreadUntil = server->unreadUntilLocked(now);
-    widenSendBuffers(fds, count);
+    std::vector<unsigned long>& doorbells = server->doorbells_;
+    doorbells.clear();
+    for (unsigned long i = 1; i < count; ++i)
+        if (fds[i].fd >= 0 && server->descriptorLocked(fds[i].fd) == Descriptor::Doorbell)
+            doorbells.push_back(i);
     server->mutex_.unlock();
     bool readAll = true;
     int ready = 0;
     if (unreadUntil > now) {
-        // At most one batch period: the cast cannot overflow.
+        // At most one batch: the cast cannot overflow.
         const auto quietFor = std::chrono::ceil<std::chrono::milliseconds>(unreadUntil - now).count();
-        ready = pollBatched(fds, count, timeout, static_cast<int>(quietFor), readAll);
+        ready = pollBatched(fds, count, timeout, static_cast<int>(quietFor), doorbells, readAll);
     } else {
         ready = ::poll(fds, count, timeout);
     }
@@ -145,9 +127,31 @@ int ServerConnection::poll(pollfd* fds, unsigned long count, int timeout, void* 
 
 ServerConnection::Clock::time_point ServerConnection::unreadUntilLocked(Clock::time_point now) {
     if (streams_.empty() || !readyLocked()) return now;
-    Clock::time_point until = lastReadAll_ + kReadBatchesEvery;
-    for (ServerStream* stream : streams_) until = std::min(until, stream->unreadUntilLocked(now));
+    Clock::time_point until = streams_.front()->unreadUntilLocked(now, lastReadAll_);
+    for (ServerStream* stream : streams_)
+        until = std::min(until, stream->unreadUntilLocked(now, lastReadAll_));
     return until;
+}
+
+// The descriptors of a context stay what they are while it lives: each is
+// looked at once.
+ServerConnection::Descriptor ServerConnection::descriptorLocked(int fd) {
+    for (const auto& [known, descriptor] : descriptors_)
+        if (known == fd) return descriptor;
+    char path[32];
+    char link[32];
+    std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
+    const ssize_t length = ::readlink(path, link, sizeof link);
+    const std::string_view target(link, length > 0 ? static_cast<std::size_t>(length) : 0);
+    Descriptor descriptor = Descriptor::Other;
+    if (target == "anon_inode:[eventfd]") {
+        descriptor = Descriptor::Doorbell;
+    } else if (target.substr(0, 7) == "socket:") {
+        descriptor = Descriptor::Socket;
+        widenSendBuffer(fd);
+    }
+    descriptors_.emplace_back(fd, descriptor);
+    return descriptor;
 }
 
 bool ServerConnection::connectLocked() {
@@ -179,6 +183,8 @@ void ServerConnection::dropContextLocked() {
     pa_context_disconnect(context_);
     pa_context_unref(context_);
     context_ = nullptr;
+    // Its descriptors are closed, and their numbers free for others.
+    descriptors_.clear();
 }
 
 bool ServerConnection::readyLocked() const {

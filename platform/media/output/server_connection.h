@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "audio_sink.h"
@@ -23,8 +24,10 @@ public:
     using TimePoint = std::chrono::steady_clock::time_point;
 
     // Under the loop lock: until when nothing the server may say of the
-    // stream is needed; `now` or earlier while an answer is awaited.
-    virtual TimePoint unreadUntilLocked(TimePoint now) = 0;
+    // stream is needed, given that all it said was last read at
+    // `lastReadAll`; `now` or earlier while an answer is awaited, or when its
+    // messages must be read at once.
+    virtual TimePoint unreadUntilLocked(TimePoint now, TimePoint lastReadAll) = 0;
 
 protected:
     ~ServerStream() = default;
@@ -39,7 +42,8 @@ public:
 
     static ServerConnection& instance();
 
-    // Whether the connection's thread runs; nothing is played without it.
+    // Whether the loop was made and its thread started, to run for the life
+    // of the process; nothing is played without it.
     bool running() const { return loop_ != nullptr; }
     // The loop lock: everything on the connection and its streams but the
     // atomics is used under it. The connection's thread holds it but while
@@ -64,10 +68,16 @@ public:
     void removeStreamLocked(ServerStream* stream);
 
 private:
+    // What a descriptor the loop polls is, told once: the doorbell of the
+    // ring of shared memory, the socket to the server, or another (the
+    // loop's own wake-up).
+    enum class Descriptor { Doorbell, Socket, Other };
+
     ServerConnection();
     void run();
     void dropContextLocked();
     Clock::time_point unreadUntilLocked(Clock::time_point now);
+    Descriptor descriptorLocked(int fd);
     static void onState(pa_context* context, void* self);
     static int poll(pollfd* fds, unsigned long count, int timeout, void* self);
 
@@ -79,6 +89,11 @@ private:
     std::vector<ServerStream*> streams_;
     // When the connection's thread last read all that the server had sent.
     Clock::time_point lastReadAll_{};
+    // The descriptors of the context, as told so far.
+    std::vector<std::pair<int, Descriptor>> descriptors_;
+    // Where the doorbells stand among the descriptors of the poll at hand:
+    // used by the connection's thread alone.
+    std::vector<unsigned long> doorbells_;
 };
 
 // Holds the loop lock for its scope.
