@@ -18,9 +18,11 @@ namespace {
 // playback thread and the connection's thread, so a long refill is what keeps
 // playback from waking the machine. Playback starts, and starts again after a
 // flush, once the start is queued; the first write after either is no longer,
-// so the first sound waits only for that much decoding. The server grants what
-// it will (PULSE_LATENCY_MSEC, or a sink's limits, give less): the stream
-// works by what it was granted.
+// so the first sound waits only for that much decoding, and each write after
+// it is no longer than all written since, so that decoding it takes far less
+// time than playing what is queued, also on a busy machine. The server grants
+// what it will (PULSE_LATENCY_MSEC, or a sink's limits, give less): the
+// stream works by what it was granted.
 constexpr long kQueueMilliseconds = 8000;
 constexpr long kRefillMilliseconds = 4000;
 constexpr long kStartMilliseconds = 50;
@@ -212,6 +214,8 @@ AudioSink::Room PulseSink::roomLocked(Clock::time_point now) {
         frames = std::min(frames, grantedStart_ - sinceRestart_);
     else if (frames < grantedRefill_ / kLeftoverPerRefill)
         frames = 0;
+    else
+        frames = std::min(frames, std::max(sinceRestart_, rate_ * kStartMilliseconds / 1000));
     if (frames <= 0) return Room::awaiting();
     return Room::open(static_cast<std::size_t>(frames));
 }
