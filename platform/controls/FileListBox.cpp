@@ -27,6 +27,7 @@ FileListBox::FileListBox(QWidget* parent) : QListView(parent), model_(new QStrin
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& entry) {
         if (entry.isValid()) emit DblClick();
     });
+    activateOnEnter(this, this);
     path_ = QDir::currentPath();
     installAccessibleFactory();
 }

@@ -62,6 +62,33 @@ TEST_F(Browsing, OpeningAFolderInTheFolderListMakesTheFileListFollow) {
     EXPECT_TRUE(commands.take().empty());
 }
 
+// What a double-click on the entry with the keyboard cursor does: on the file
+// list the double-click's handler, caption and "\" included; on the folder
+// list the folder opens, and the file list follows.
+TEST_F(Browsing, EnterPlaysTheFileAndOpensTheFolderWithTheKeyboardCursor) {
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.window.get()));
+    ASSERT_TRUE(w->File1->hasFocus()) << "the file list has the focus at start";
+    QTest::keyClick(w.handle(), Qt::Key_Return);
+    EXPECT_EQ(w->File1->FileName(), "a.mp3") << "the entry with the cursor, not selected before";
+    EXPECT_EQ(commands.take(), playCommands(path(music + "/a.mp3")));
+    QTest::keyClick(w.handle(), Qt::Key_Down);
+    EXPECT_TRUE(commands.take().empty());
+    w->Label6->setText("  play");
+    QTest::keyClick(w.handle(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(w->Label6->text(), "  pause");
+    EXPECT_EQ(commands.take(), playCommands(path(music + "\\b.mp3")));
+
+    QTest::keyClick(w.handle(), Qt::Key_Tab);
+    ASSERT_TRUE(w->Dir1->hasFocus());
+    QTest::keyClick(w.handle(), Qt::Key_End);
+    EXPECT_EQ(w->Dir1->Path(), music) << "the arrows and End only move";
+    QTest::keyClick(w.handle(), Qt::Key_Return);
+    EXPECT_EQ(w->Dir1->Path(), music + "/sub");
+    EXPECT_EQ(w->File1->Path(), music + "/sub");
+    EXPECT_TRUE(commands.take().empty()) << "the file plays on";
+}
+
 TEST_F(Browsing, SingleClickSelectsAndStartsNothing) {
     QTest::mouseClick(w.handle(), Qt::LeftButton, {}, w.fileRow(1));
     EXPECT_EQ(w->File1->FileName(), "b.mp3");

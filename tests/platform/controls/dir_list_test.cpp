@@ -146,3 +146,35 @@ TEST(DirListBox, ClickSelectsDoubleClickOpens) {
     EXPECT_EQ(list->Path(), dir.path() + "/two");
     EXPECT_NE(rowNamed(*list, "inner"), -1);
 }
+
+// The entry with the keyboard cursor opens on Enter and keypad Enter, selected
+// first as a double-click selects it.
+TEST(DirListBox, EnterOpensTheCursorsEntryAsADoubleClick) {
+    QTemporaryDir dir;
+    QDir().mkpath(dir.path() + "/one/inner");
+    QDir().mkpath(dir.path() + "/two");
+    QWidget window;
+    auto* list = new DirListBox(&window);
+    list->setGeometry(0, 0, 200, 300);
+    list->setPath(dir.path());
+    QSignalSpy changes(list, &DirListBox::Change);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    list->setFocus(Qt::TabFocusReason);
+
+    QTest::keyClick(window.windowHandle(), Qt::Key_End);
+    EXPECT_EQ(changes.count(), 0) << "the arrows and End only move";
+    QTest::keyClick(window.windowHandle(), Qt::Key_Up);
+    EXPECT_EQ(list->currentItem()->text(), "one");
+    QTest::keyClick(window.windowHandle(), Qt::Key_Return);
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_EQ(list->Path(), dir.path() + "/one");
+    ASSERT_NE(rowNamed(*list, "inner"), -1);
+
+    list->setCurrentRow(rowNamed(*list, "inner"), QItemSelectionModel::NoUpdate);
+    ASSERT_TRUE(list->selectedItems().isEmpty());
+    QTest::keyClick(window.windowHandle(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(changes.count(), 2);
+    EXPECT_EQ(list->Path(), dir.path() + "/one/inner");
+}
