@@ -3,7 +3,9 @@
 #include <QByteArray>
 #include <QByteArrayList>
 #include <algorithm>
+#include <filesystem>
 #include <sys/stat.h>
+#include <vector>
 
 namespace desktop {
 
@@ -36,19 +38,40 @@ std::optional<std::string> pathFromFileUri(std::string_view uri) {
     }
     if (!rest.startsWith('/') || !escapesAreWhole(rest)) return std::nullopt;
     // Each segment is unescaped on its own, so that an escape never adds or
-    // leaves a folder.
+    // leaves a folder; empty segments ("//", a "/" at the end) name nothing.
     std::string path;
-    const QByteArrayList segments = rest.toByteArray().split('/');
-    for (qsizetype i = 1; i < segments.size(); ++i) {  // the first is before the first "/"
-        const QByteArray name = QByteArray::fromPercentEncoding(segments[i]);
+    for (const QByteArray& written : rest.toByteArray().split('/')) {
+        if (written.isEmpty()) continue;
+        const QByteArray name = QByteArray::fromPercentEncoding(written);
         if (name.contains('/') || name.contains('\0') || name == "." || name == "..") return std::nullopt;
         path += '/' + name.toStdString();
     }
-    return path;
+    return path.empty() ? "/" : path;
 }
 
 std::string fileUriFromPath(std::string_view path) {
     return "file://" + QByteArray(path.data(), qsizetype(path.size())).toPercentEncoding("/").toStdString();
+}
+
+std::string normalPath(std::string_view path) {
+    std::string full(path);
+    if (!full.starts_with('/')) {
+        std::error_code error;
+        const std::filesystem::path current = std::filesystem::current_path(error);
+        if (error) return full;
+        full = current.string() + '/' + full;
+    }
+    std::vector<QByteArray> kept;
+    for (const QByteArray& segment : QByteArray::fromStdString(full).split('/')) {
+        if (segment == "..") {
+            if (!kept.empty()) kept.pop_back();
+        } else if (!segment.isEmpty() && segment != ".") {
+            kept.push_back(segment);
+        }
+    }
+    std::string normal;
+    for (const QByteArray& segment : kept) normal += '/' + segment.toStdString();
+    return normal.empty() ? "/" : normal;
 }
 
 bool isFolderOrMp3(const std::string& path) {

@@ -1,9 +1,15 @@
+#include <QProcess>
 #include <QSignalSpy>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/desktop/MediaControls.h"
+#include "platform/desktop/file_uri.h"
+#include "tests/support/wait.h"
 #include "window_harness.h"
 
 using namespace velmyr_test;
@@ -218,4 +224,98 @@ TEST_F(Browsing, FileNameThatIsNotUtf8PlaysUnderItsOwnBytes) {
     const std::vector<std::string> sent = commands.take();
     ASSERT_EQ(sent.size(), 4u);
     EXPECT_EQ(sent[2], "open " + (folder + '/' + name).toStdString() + " type mpegvideo alias lirovan");
+}
+
+namespace {
+
+// A session bus of the tests' own, started at the first call and ended with
+// the test program, also when it crashes: the window's player controls never
+// reach the desktop's bus. Empty when none could be started.
+QString testSessionBus() {
+    static const QString address = [] {
+        auto* daemon = new QProcess;  // runs to the end
+        daemon->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        daemon->start("dbus-daemon", {"--session", "--nofork", "--nopidfile", "--print-address=1",
+                                      "--address=unix:tmpdir=" + QDir::tempPath()});
+        while (!daemon->canReadLine() && daemon->waitForReadyRead(int(kPatience.count()))) {
+        }
+        const QString line = QString::fromUtf8(daemon->readLine()).trimmed();
+        if (!line.isEmpty()) qputenv("DBUS_SESSION_BUS_ADDRESS", line.toUtf8());
+        return line;
+    }();
+    return address;
+}
+
+const QString kBusName = QStringLiteral("org.mpris.MediaPlayer2.velmyr_test");
+
+// The window with its player controls on the tests' bus, as the program has
+// them. The folder shown holds a hidden file and a link named ".mp3" to a file
+// named otherwise; a link to a folder lies beside it.
+class OpenWith : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_FALSE(testSessionBus().isEmpty()) << "no dbus-daemon"; }
+
+    void SetUp() override {
+        ASSERT_TRUE(root.isValid());
+        makeEntries(root.path(), {"music/", "music/a.mp3", "music/b.mp3", "music/.hidden.mp3", "other/",
+                                  "other/x.mp3", "tones/", "tones/tone"});
+        music = root.path() + "/music";
+        ASSERT_TRUE(QFile::link(root.path() + "/tones/tone", music + "/link.mp3"));
+        ASSERT_TRUE(QFile::link(root.path() + "/other", root.path() + "/linked"));
+        w->Dir1->setPath(music);
+        ASSERT_TRUE(w.show());
+        commands.take();
+    }
+
+    // OpenUri as the bus hands it over, and the event loop's next turn.
+    bool openUri(const QString& uri) {
+        const bool answer = w->Desktop->OpenUriRequested(uri);
+        QCoreApplication::processEvents();
+        return answer;
+    }
+    static QString uriOf(const QString& path) {
+        return QString::fromStdString(desktop::fileUriFromPath(path.toStdString()));
+    }
+    // The commands sent, but for the questions of what plays that the player
+    // controls ask.
+    std::vector<std::string> sent() {
+        std::vector<std::string> sent = commands.take();
+        std::erase_if(
+            sent, [](const std::string& c) { return c.starts_with("status ") || c.starts_with("info "); });
+        return sent;
+    }
+    std::string path(const QString& text) { return text.toStdString(); }
+
+    QTemporaryDir root;
+    QString music;
+    WindowUnderTest w{frmVELMYR::Options::BusNames{kBusName, "/org/velmyr/test/"}};
+    CommandRecorder commands;
+};
+
+}  // namespace
+
+TEST_F(OpenWith, ALinkOpensUnderItsOwnName) {
+    ASSERT_TRUE(openUri(uriOf(music + "/link.mp3")));
+    EXPECT_EQ(w->File1->FileName(), "link.mp3");
+    EXPECT_EQ(sent(), playCommands(path(music + "/link.mp3")));
+
+    ASSERT_TRUE(openUri(uriOf(root.path() + "/linked")));
+    EXPECT_EQ(w->Dir1->Path(), root.path() + "/linked");
+    EXPECT_EQ(w->File1->ListCount(), 1);
+
+    // The command line's paths: absolute, normal, and not resolved.
+    const QString current = QDir::currentPath();
+    QDir::setCurrent(root.path());
+    EXPECT_EQ(desktop::normalPath("linked/../music//link.mp3"), path(music + "/link.mp3"));
+    EXPECT_EQ(desktop::normalPath("./linked/"), path(root.path() + "/linked"));
+    QDir::setCurrent(current);
+}
+
+TEST_F(OpenWith, UriPathsAreNormal) {
+    ASSERT_TRUE(openUri("file://" + root.path() + "//other/"));
+    EXPECT_EQ(w->Dir1->Path(), root.path() + "/other");
+    ASSERT_TRUE(openUri("file://" + music + "//b.mp3"));
+    EXPECT_EQ(w->Dir1->Path(), music);
+    EXPECT_EQ(sent(), playCommands(path(music + "/b.mp3")));
+    EXPECT_EQ(desktop::normalPath(path(root.path() + "/other/")), path(root.path() + "/other"));
 }
