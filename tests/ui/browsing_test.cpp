@@ -1,10 +1,15 @@
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QProcess>
 #include <QSignalSpy>
+#include <chrono>
 #include <csignal>
+#include <future>
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 #include "platform/desktop/MediaControls.h"
@@ -284,6 +289,13 @@ protected:
             sent, [](const std::string& c) { return c.starts_with("status ") || c.starts_with("info "); });
         return sent;
     }
+    // This window's player controls are on the bus. The bus name stays with the
+    // test program's one connection from the first window on.
+    bool onBus() {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        return bus.objectRegisteredAt("/org/mpris/MediaPlayer2") == w->Desktop &&
+               bus.interface()->isServiceRegistered(kBusName);
+    }
     std::string path(const QString& text) { return text.toStdString(); }
 
     QTemporaryDir root;
@@ -318,4 +330,23 @@ TEST_F(OpenWith, UriPathsAreNormal) {
     EXPECT_EQ(w->Dir1->Path(), music);
     EXPECT_EQ(sent(), playCommands(path(music + "/b.mp3")));
     EXPECT_EQ(desktop::normalPath(path(root.path() + "/other/")), path(root.path() + "/other"));
+}
+
+// A second start with a file is answered before the open, which may take
+// long on a slow disk or a busy machine: the start then ends without a window
+// of its own, while the first one plays the file.
+TEST_F(OpenWith, ASlowOpenStillAnswersASecondStartInTime) {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return onBus(); }, int(kPatience.count())));
+    constexpr std::chrono::milliseconds limit(2000), slowOpen = 2 * limit;
+    media::setCommandObserver([&](const std::string& command) {
+        if (command.starts_with("open ")) std::this_thread::sleep_for(slowOpen);
+    });
+    auto handed = std::async(std::launch::async, [&] {
+        return desktop::handToRunningCopy(kBusName, path(music + "/b.mp3"), limit);
+    });
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return handed.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+                        int((kPatience + slowOpen).count())));
+    EXPECT_TRUE(handed.get());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->File1->FileName() == "b.mp3"; }, int(kPatience.count())));
 }
