@@ -323,6 +323,24 @@ TEST_F(OpenWith, ALinkOpensUnderItsOwnName) {
     QDir::setCurrent(current);
 }
 
+TEST_F(OpenWith, AFileThatIsNotListedPlaysNothingAndTheSelectionStays) {
+    ASSERT_TRUE(openUri(uriOf(music + "/b.mp3")));
+    ASSERT_EQ(w->File1->FileName(), "b.mp3");
+    sent();
+
+    EXPECT_TRUE(openUri(uriOf(music + "/.hidden.mp3")));
+    makeEntries(music, {"gone.mp3"});
+    EXPECT_TRUE(w->Desktop->OpenUriRequested(uriOf(music + "/gone.mp3")));
+    ASSERT_TRUE(QFile::remove(music + "/gone.mp3"));  // before the open comes
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(sent().empty());
+    EXPECT_EQ(w->File1->FileName(), "b.mp3");
+
+    makeEntries(music, {"new.mp3"});
+    EXPECT_TRUE(openUri(uriOf(music + "/new.mp3")));
+    EXPECT_EQ(w->File1->FileName(), "new.mp3") << "the list is read again for a newer file";
+}
+
 TEST_F(OpenWith, UriPathsAreNormal) {
     ASSERT_TRUE(openUri("file://" + root.path() + "//other/"));
     EXPECT_EQ(w->Dir1->Path(), root.path() + "/other");
