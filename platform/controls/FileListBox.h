@@ -45,6 +45,9 @@ public:
 
 signals:
     void DblClick();
+    // The selected entry may have changed: selected by the user or from code,
+    // or the list read anew by setPath.
+    void SelectionChange();
     void MouseMove(short Button, short Shift, float X, float Y);
 
 protected:

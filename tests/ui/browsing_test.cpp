@@ -1,5 +1,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QProcess>
 #include <QSignalSpy>
 #include <chrono>
@@ -253,6 +255,30 @@ QString testSessionBus() {
 
 const QString kBusName = QStringLiteral("org.mpris.MediaPlayer2.velmyr_test");
 
+// The values of CanGoNext and CanGoPrevious that the player announced, in
+// order, as another program on the bus hears them.
+class Announced : public QObject {
+    Q_OBJECT
+public:
+    Announced() {
+        bus_.connect(QString(), "/org/mpris/MediaPlayer2", "org.freedesktop.DBus.Properties",
+                     "PropertiesChanged", this, SLOT(take(QDBusMessage)));
+        bus_.interface()->isServiceRegistered(kBusName);  // a round trip: the bus has the match rule
+    }
+    ~Announced() override { QDBusConnection::disconnectFromBus(bus_.name()); }
+    QStringList values;
+
+public slots:
+    void take(const QDBusMessage& message) {
+        const QVariantMap changed = qdbus_cast<QVariantMap>(message.arguments().value(1));
+        for (const char* name : {"CanGoNext", "CanGoPrevious"})
+            if (changed.contains(name)) values << QString(name) + "=" + changed.value(name).toString();
+    }
+
+private:
+    QDBusConnection bus_ = QDBusConnection::connectToBus(testSessionBus(), "announcements");
+};
+
 // The window with its player controls on the tests' bus, as the program has
 // them. The folder shown holds a hidden file and a link named ".mp3" to a file
 // named otherwise; a link to a folder lies beside it.
@@ -368,3 +394,18 @@ TEST_F(OpenWith, ASlowOpenStillAnswersASecondStartInTime) {
     EXPECT_TRUE(handed.get());
     EXPECT_TRUE(QTest::qWaitFor([&] { return w->File1->FileName() == "b.mp3"; }, int(kPatience.count())));
 }
+
+TEST_F(OpenWith, TheListsEndsAreAnnouncedAfterEveryChangeOfSelectionOrFolder) {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return onBus(); }, int(kPatience.count())));
+    Announced announced;
+    QTest::mouseClick(w.handle(), Qt::LeftButton, {}, w.fileRow(2));  // the last entry
+    const QStringList lastEntry = {"CanGoNext=false", "CanGoPrevious=true"};
+    EXPECT_TRUE(QTest::qWaitFor([&] { return announced.values == lastEntry; }, int(kPatience.count())))
+        << announced.values.join(' ').toStdString();
+    w->Dir1->setPath(root.path() + "/other");  // one entry, none selected
+    const QStringList noneSelected = lastEntry + QStringList{"CanGoNext=true", "CanGoPrevious=false"};
+    EXPECT_TRUE(QTest::qWaitFor([&] { return announced.values == noneSelected; }, int(kPatience.count())))
+        << announced.values.join(' ').toStdString();
+}
+
+#include "browsing_test.moc"

@@ -162,6 +162,7 @@ TEST(FileListBox, EnterActsOnTheCursorsEntryAsADoubleClick) {
     QWidget window;
     auto* list = twoFileList(window, dir);
     QSignalSpy dblClicks(list, &FileListBox::DblClick);
+    QSignalSpy selections(list, &FileListBox::SelectionChange);
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -171,6 +172,7 @@ TEST(FileListBox, EnterActsOnTheCursorsEntryAsADoubleClick) {
     QTest::keyClick(window.windowHandle(), Qt::Key_Return);
     EXPECT_EQ(list->FileName(), "a.mp3");
     EXPECT_EQ(dblClicks.count(), 1);
+    EXPECT_EQ(selections.count(), 1);
 
     QTest::keyClick(window.windowHandle(), Qt::Key_Down);
     EXPECT_EQ(list->FileName(), "b.mp3") << "the arrows select, as before";
@@ -184,7 +186,9 @@ TEST(FileListBox, EnterActsOnTheCursorsEntryAsADoubleClick) {
     QTest::keyClick(window.windowHandle(), Qt::Key_Space);
     EXPECT_EQ(dblClicks.count(), 2);
 
+    const qsizetype before = selections.count();
     list->setPath(dir.path() + "/none");
+    EXPECT_EQ(selections.count(), before + 1) << "the list read anew";
     QTest::keyClick(window.windowHandle(), Qt::Key_Return);
     EXPECT_EQ(dblClicks.count(), 2) << "an empty list";
 }
