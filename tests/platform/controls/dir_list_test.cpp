@@ -36,6 +36,16 @@ int rowNamed(const DirListBox& list, const QString& name) {
     return -1;
 }
 
+// A list in a window of its own, not shown yet, at a folder whose subfolders
+// one/ and two/ each hold inner/.
+DirListBox* twoFolderList(QWidget& window, const QTemporaryDir& dir) {
+    for (const char* sub : {"/one/inner", "/two/inner"}) QDir().mkpath(dir.path() + sub);
+    auto* list = new DirListBox(&window);
+    list->setGeometry(0, 0, 200, 300);
+    list->setPath(dir.path());
+    return list;
+}
+
 }  // namespace
 
 TEST(DirListBox, ShowsAncestorsTheFolderAndItsVisibleSubfolders) {
@@ -116,12 +126,8 @@ TEST(DirListBox, ShowsWhatItCanOfAFolderThatVanished) {
 
 TEST(DirListBox, ClickSelectsDoubleClickOpens) {
     QTemporaryDir dir;
-    QDir().mkpath(dir.path() + "/one");
-    QDir().mkpath(dir.path() + "/two/inner");
     QWidget window;
-    auto* list = new DirListBox(&window);
-    list->setGeometry(0, 0, 200, 300);
-    list->setPath(dir.path());
+    auto* list = twoFolderList(window, dir);
     QSignalSpy changes(list, &DirListBox::Change);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -151,12 +157,8 @@ TEST(DirListBox, ClickSelectsDoubleClickOpens) {
 // first as a double-click selects it.
 TEST(DirListBox, EnterOpensTheCursorsEntryAsADoubleClick) {
     QTemporaryDir dir;
-    QDir().mkpath(dir.path() + "/one/inner");
-    QDir().mkpath(dir.path() + "/two");
     QWidget window;
-    auto* list = new DirListBox(&window);
-    list->setGeometry(0, 0, 200, 300);
-    list->setPath(dir.path());
+    auto* list = twoFolderList(window, dir);
     QSignalSpy changes(list, &DirListBox::Change);
     window.show();
     window.activateWindow();
