@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -28,15 +27,14 @@ constexpr std::chrono::milliseconds kHandoverLimit(800);
 }
 
 // The first argument left after Qt's own options that is a folder or an MP3
-// file, as a full path: a copy that runs elsewhere may be handed it. When
+// file, as a full path: a copy that runs elsewhere may be handed it. The path
+// the user gave, links and all, is the one shown, played and remembered. When
 // there are arguments and none is, one line says so and the program starts as
 // without them.
 std::optional<std::string> pathToOpen(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
-        if (!desktop::isFolderOrMp3(argv[i])) continue;
-        std::error_code error;
-        const std::filesystem::path full = std::filesystem::canonical(argv[i], error);
-        return error ? std::string(argv[i]) : full.string();
+        const std::string path = desktop::normalPath(argv[i]);
+        if (desktop::isFolderOrMp3(path)) return path;
     }
     if (argc > 1) std::fprintf(stderr, "velmyr: %s: no such folder or MP3 file\n", argv[1]);
     return std::nullopt;

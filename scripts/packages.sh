@@ -20,5 +20,6 @@ velmyr_install_missing() {
 # desktop-entry and AppStream validators), and the start on Wayland (weston).
 VELMYR_TEST_PACKAGES="$VELMYR_TEST_PACKAGES dpkg-dev file lintian desktop-file-utils appstream weston qt6-wayland"
 
-# The accessibility bus and a screen reader's view of the window (tests/e2e/atspi_driver.py).
-VELMYR_TEST_PACKAGES="$VELMYR_TEST_PACKAGES python3-pyatspi at-spi2-core"
+# The accessibility bus and a screen reader's view of the window (tests/e2e/atspi_driver.py),
+# and a screen reader that follows the keys (orca).
+VELMYR_TEST_PACKAGES="$VELMYR_TEST_PACKAGES python3-pyatspi at-spi2-core orca"

@@ -39,12 +39,14 @@ void frmVELMYR::bindEvents() {
 }
 
 // The desktop's requests reach the handlers of the labels that do the same.
-// Its view of what plays is read again after every handler that may change it,
-// so those come after the handlers above; it goes on the bus once the window
-// is first painted.
+// Its view of what plays, and of the list's ends, is read again after every
+// handler that may change it and after every change of the selection or the
+// folder, so those come after the handlers above; it goes on the bus once the
+// window is first painted.
 void frmVELMYR::bindDesktopControls() {
     using F = frmVELMYR;
-    using controls::EventLabel, controls::FileListBox, controls::FormWindow, desktop::MediaControls;
+    using controls::DirListBox, controls::EventLabel, controls::FileListBox, controls::FormWindow;
+    using desktop::MediaControls;
     MediaControls* const D = Desktop;
     // clang-format off
     //       control  event                          handler
@@ -65,6 +67,8 @@ void frmVELMYR::bindDesktopControls() {
     connect(Label9,  &EventLabel::Click,            D, &MediaControls::fileMayHaveStarted);
     connect(Label6,  &EventLabel::Click,            D, &MediaControls::playbackMayHaveChanged);
     connect(Label7,  &EventLabel::Click,            D, &MediaControls::playbackMayHaveChanged);
+    connect(File1,   &FileListBox::SelectionChange, D, &MediaControls::playbackMayHaveChanged);
+    connect(Dir1,    &DirListBox::Change,           D, &MediaControls::playbackMayHaveChanged);
     connect(this,    &FormWindow::Paint,            D, &MediaControls::publish);
     // clang-format on
 }

@@ -15,7 +15,9 @@ void frmVELMYR::Label5_Click() { PlaySelectedFile(); }
 // Whoever gives the path has made sure that it is a folder or an MP3 file. A
 // folder that the folder list takes, or a path that does not end in ".mp3",
 // stays a folder; a file is looked for in its folder's list, read again if
-// the file is newer than the list.
+// the file is newer than the list. A file that is not listed (hidden, or gone
+// since) plays nothing, and in the folder already shown the selection stays:
+// pause, stop, next and previous go on acting on the file that plays.
 void frmVELMYR::OpenPath(const QByteArray& path) {
     const QString before = Dir1->Path();
     Dir1->setPath(controls::fileNameFromBytes(path));
@@ -24,15 +26,24 @@ void frmVELMYR::OpenPath(const QByteArray& path) {
     if (Dir1->Path() != before || !name.endsWith(QLatin1String(".mp3"), Qt::CaseInsensitive)) return;
     const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
     Dir1->setPath(controls::fileNameFromBytes(folder));
+    const QString selected = File1->FileName();
     for (bool reread : {false, true}) {
         if (reread) File1->setPath(Dir1->Path());
-        for (short index = 0; index < File1->ListCount(); ++index) {
-            if (File1->model()->index(index, 0).data().toString() != name) continue;
-            File1->setListIndex(index);
+        if (SelectFile(name)) {
             File1_DblClick();
             return;
         }
     }
+    SelectFile(selected);
+}
+
+bool frmVELMYR::SelectFile(const QString& name) {
+    for (short index = 0; index < File1->ListCount(); ++index) {
+        if (File1->model()->index(index, 0).data().toString() != name) continue;
+        File1->setListIndex(index);
+        return true;
+    }
+    return false;
 }
 
 // The double-click and the play label join the folder and the file with "\",

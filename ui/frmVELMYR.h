@@ -123,6 +123,8 @@ private:
 
     // The steps that the double-click on the file list and the play label share.
     void PlaySelectedFile();
+    // Selects the file list's entry named `name`; false when there is none.
+    bool SelectFile(const QString& name);
     // Lights `lit` among the hover labels (none: all at rest) and rewrites the
     // status line in `rewrite`, if given.
     void Hover(controls::EventLabel* lit, std::optional<Wording> rewrite);

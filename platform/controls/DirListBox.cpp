@@ -71,6 +71,7 @@ DirListBox::DirListBox(QWidget* parent)
     applyListLook(this, QColor(0x80, 0x80, 0x80), Qt::black);
     acceptLeftButtonOnly(this);
     new MouseMoveRelay(this, [this](short b, short s, float x, float y) { emit MouseMove(b, s, x, y); });
+    activateOnEnter(this, this);
     path_ = QDir::currentPath();
     installAccessibleFactory();
 }

@@ -1,7 +1,8 @@
 // A folder list: the folder tree of its path (ancestors from the root down,
 // the folder itself, then its subfolders, indented). A single click of the left
 // button selects, its double-click opens the entry; the other buttons do
-// neither. Any change of Path raises Change.
+// neither. Enter opens the entry with the keyboard cursor, as its double-click
+// does. Any change of Path raises Change.
 #pragma once
 
 #include <QIcon>

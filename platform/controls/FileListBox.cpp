@@ -27,6 +27,8 @@ FileListBox::FileListBox(QWidget* parent) : QListView(parent), model_(new QStrin
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& entry) {
         if (entry.isValid()) emit DblClick();
     });
+    activateOnEnter(this, this);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &FileListBox::SelectionChange);
     path_ = QDir::currentPath();
     installAccessibleFactory();
 }
@@ -36,6 +38,7 @@ QString FileListBox::Path() const { return path_; }
 void FileListBox::setPath(const QString& path) {
     path_ = path;
     refill();
+    emit SelectionChange();
 }
 
 QString FileListBox::Pattern() const { return pattern_; }

@@ -2,6 +2,7 @@
 // ("*.mp3"), matched and sorted without regard to case, hidden files left out.
 // At most one entry is selected; a single click of the left button only
 // selects, its double-click raises DblClick; the other buttons do neither.
+// Enter on the entry with the keyboard cursor selects it and raises DblClick.
 #pragma once
 
 #include <QListView>
@@ -44,6 +45,9 @@ public:
 
 signals:
     void DblClick();
+    // The selected entry may have changed: selected by the user or from code,
+    // or the list read anew by setPath.
+    void SelectionChange();
     void MouseMove(short Button, short Shift, float X, float Y);
 
 protected:

@@ -1,6 +1,7 @@
 #include "list_support.h"
 
 #include <QAbstractItemView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 
@@ -39,10 +40,37 @@ protected:
     }
 };
 
+class EnterActivates : public QObject {
+public:
+    EnterActivates(QAbstractItemView* list, ActivatableList* entries)
+        : QObject(list), list_(list), entries_(entries) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
+        if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+        const QModelIndex entry = list_->currentIndex();
+        if (!entry.isValid()) return false;
+        if (!key->isAutoRepeat()) entries_->activateEntry(entry.row());
+        key->accept();
+        return true;
+    }
+
+private:
+    QAbstractItemView* list_;
+    ActivatableList* entries_;
+};
+
 }  // namespace
 
 void acceptLeftButtonOnly(QAbstractScrollArea* list) {
     list->viewport()->installEventFilter(new LeftButtonOnly(list));
+}
+
+void activateOnEnter(QAbstractItemView* list, ActivatableList* entries) {
+    list->installEventFilter(new EnterActivates(list, entries));
 }
 
 MouseMoveRelay::MouseMoveRelay(QAbstractScrollArea* area, Raise raise)

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <functional>
 
+#include "accessible_controls.h"
+
 class QAbstractScrollArea;
 class QAbstractItemView;
 
@@ -17,6 +19,11 @@ void applyListLook(QAbstractItemView* view, const QColor& background, const QCol
 // releases and double-clicks of the other buttons over its entries are taken
 // and dropped.
 void acceptLeftButtonOnly(QAbstractScrollArea* list);
+
+// Enter and keypad Enter, without other modifiers, act on the entry that has
+// the keyboard cursor as a double-click on it does, so that no mouse is
+// needed; a key held down acts once. Every other key goes on to the list.
+void activateOnEnter(QAbstractItemView* list, ActivatableList* entries);
 
 // Raises `raise` for every pointer move over a scroll area (its viewport, its
 // scroll bars, its border) with the platform's mouse arguments, in twips

@@ -218,12 +218,20 @@ void MediaControls::PreviousRequested() {
 
 void MediaControls::RaiseRequested() { emit Raise(); }
 
+// The caller has its answer before the open, which reads folders and the
+// file's header: a copy that starts with a file waits for the answer only so
+// long, and would open a window of its own.
 bool MediaControls::OpenUriRequested(const QString& uri) {
     const auto path = pathFromFileUri(uri.toStdString());
     if (!path || !isFolderOrMp3(*path)) return false;
-    emit Raise();
-    emit Open(QByteArray::fromStdString(*path));
-    readPlayback(true);
+    QMetaObject::invokeMethod(
+        this,
+        [this, file = QByteArray::fromStdString(*path)] {
+            emit Raise();
+            emit Open(file);
+            readPlayback(true);
+        },
+        Qt::QueuedConnection);
     return true;
 }
 
@@ -247,10 +255,12 @@ void MediaControls::QuitRequested() {
 bool handToRunningCopy(const QString& busName, const std::string& path, std::chrono::milliseconds limit) {
     if (!sessionBusNamed()) return false;
     // Connecting and calling happen on a thread of their own, which is left
-    // behind if the bus or the copy does not answer in time.
+    // behind if the bus or the copy does not answer in time. Each is given the
+    // limit: a slow connection leaves the copy no less time to answer.
     struct Outcome {
         std::mutex mutex;
         std::condition_variable settled;
+        bool connected = false;
         bool done = false;
         bool handed = false;
     };
@@ -262,6 +272,11 @@ bool handToRunningCopy(const QString& busName, const std::string& path, std::chr
         const bool handed = [&] {
             QDBusConnection bus = QDBusConnection::sessionBus();
             if (!bus.isConnected()) return false;
+            {
+                std::lock_guard lock(outcome->mutex);
+                outcome->connected = true;
+            }
+            outcome->settled.notify_all();
             QDBusMessage call = QDBusMessage::createMethodCall(busName, kObjectPath, kPlayerInterface,
                                                                QStringLiteral("OpenUri"));
             call << uri;
@@ -274,6 +289,8 @@ bool handToRunningCopy(const QString& busName, const std::string& path, std::chr
         outcome->settled.notify_all();
     }).detach();
     std::unique_lock lock(outcome->mutex);
+    if (!outcome->settled.wait_for(lock, limit, [&] { return outcome->connected || outcome->done; }))
+        return false;
     outcome->settled.wait_for(lock, limit, [&] { return outcome->done; });
     return outcome->handed;
 }

@@ -66,7 +66,8 @@ public:
     void RaiseRequested();
     void QuitRequested();
     // False, with nothing changed, unless `uri` is a "file:" URI of a folder or
-    // an MP3 file.
+    // an MP3 file; else true at once, and Raise and Open follow from the event
+    // loop.
     bool OpenUriRequested(const QString& uri);
 
     Status status() const { return status_; }
@@ -111,7 +112,8 @@ private:
 
 // Hands a folder or file to the copy of the player that owns `busName`, which
 // opens it as its OpenUri does. False when there is no session bus, no such
-// copy, or no answer within `limit`: the caller then starts on its own.
+// copy, no connection to the bus within `limit`, or no answer within `limit`
+// of the call: the caller then starts on its own.
 bool handToRunningCopy(const QString& busName, const std::string& path, std::chrono::milliseconds limit);
 
 }  // namespace desktop

@@ -1,105 +1,85 @@
 #include "file_uri.h"
 
+#include <QByteArray>
+#include <QByteArrayList>
+#include <algorithm>
+#include <filesystem>
 #include <sys/stat.h>
-
-#include "platform/common/ascii.h"
+#include <vector>
 
 namespace desktop {
 
 namespace {
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
+bool sameIgnoringCase(QByteArrayView text, QByteArrayView asciiWord) {
+    return text.compare(asciiWord, Qt::CaseInsensitive) == 0;
 }
 
-bool equalsIgnoringCase(std::string_view text, std::string_view lowerWord) {
-    if (text.size() != lowerWord.size()) return false;
-    for (std::size_t i = 0; i < text.size(); ++i)
-        if (common::asciiLower(text[i]) != lowerWord[i]) return false;
+bool escapesAreWhole(QByteArrayView written) {
+    const auto isHex = [](char c) { return QByteArrayView("0123456789abcdefABCDEF").contains(c); };
+    for (qsizetype at = written.indexOf('%'); at >= 0; at = written.indexOf('%', at + 1))
+        if (at + 2 >= written.size() || !isHex(written[at + 1]) || !isHex(written[at + 2])) return false;
     return true;
-}
-
-bool isUnreserved(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '.' || c == '_' || c == '~';
-}
-
-// One segment between two "/", unescaped; none when it is not a plain name.
-std::optional<std::string> segmentFrom(std::string_view written) {
-    std::string out;
-    for (std::size_t i = 0; i < written.size(); ++i) {
-        if (written[i] != '%') {
-            out += written[i];
-            continue;
-        }
-        if (i + 2 >= written.size()) return std::nullopt;
-        const int high = hexValue(written[i + 1]), low = hexValue(written[i + 2]);
-        if (high < 0 || low < 0) return std::nullopt;
-        const char byte = char(high * 16 + low);
-        if (byte == '/' || byte == '\0') return std::nullopt;
-        out += byte;
-        i += 2;
-    }
-    if (out == "." || out == "..") return std::nullopt;
-    return out;
 }
 
 }  // namespace
 
 std::optional<std::string> pathFromFileUri(std::string_view uri) {
-    constexpr std::string_view kScheme = "file:";
-    if (uri.size() < kScheme.size() || !equalsIgnoringCase(uri.substr(0, kScheme.size()), kScheme))
-        return std::nullopt;
-    std::string_view rest = uri.substr(kScheme.size());
-    if (rest.find_first_of(std::string_view("?#\0", 3)) != std::string_view::npos) return std::nullopt;
-    if (rest.substr(0, 2) == "//") {
-        rest.remove_prefix(2);
-        const std::size_t pathAt = rest.find('/');
-        if (pathAt == std::string_view::npos) return std::nullopt;
-        const std::string_view host = rest.substr(0, pathAt);
-        if (!host.empty() && !equalsIgnoringCase(host, "localhost")) return std::nullopt;
-        rest.remove_prefix(pathAt);
+    QByteArrayView rest(uri.data(), qsizetype(uri.size()));
+    if (!sameIgnoringCase(rest.first(std::min<qsizetype>(5, rest.size())), "file:")) return std::nullopt;
+    rest = rest.sliced(5);
+    if (rest.contains('?') || rest.contains('#') || rest.contains('\0')) return std::nullopt;
+    if (rest.startsWith("//")) {
+        const qsizetype pathAt = rest.indexOf('/', 2);
+        if (pathAt < 0) return std::nullopt;
+        const QByteArrayView host = rest.sliced(2, pathAt - 2);
+        if (!host.isEmpty() && !sameIgnoringCase(host, "localhost")) return std::nullopt;
+        rest = rest.sliced(pathAt);
     }
-    if (rest.empty() || rest[0] != '/') return std::nullopt;
+    if (!rest.startsWith('/') || !escapesAreWhole(rest)) return std::nullopt;
+    // Each segment is unescaped on its own, so that an escape never adds or
+    // leaves a folder; empty segments ("//", a "/" at the end) name nothing.
     std::string path;
-    while (!rest.empty()) {
-        rest.remove_prefix(1);  // the "/"
-        const std::size_t end = rest.find('/');
-        const auto segment = segmentFrom(rest.substr(0, end));
-        if (!segment) return std::nullopt;
-        path += '/';
-        path += *segment;
-        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end);
+    for (const QByteArray& written : rest.toByteArray().split('/')) {
+        if (written.isEmpty()) continue;
+        const QByteArray name = QByteArray::fromPercentEncoding(written);
+        if (name.contains('/') || name.contains('\0') || name == "." || name == "..") return std::nullopt;
+        path += '/' + name.toStdString();
     }
-    return path;
+    return path.empty() ? "/" : path;
 }
 
 std::string fileUriFromPath(std::string_view path) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string uri = "file://";
-    for (const char c : path) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (isUnreserved(byte) || c == '/') {
-            uri += c;
-        } else {
-            uri += '%';
-            uri += kHex[byte >> 4];
-            uri += kHex[byte & 0xF];
+    return "file://" + QByteArray(path.data(), qsizetype(path.size())).toPercentEncoding("/").toStdString();
+}
+
+std::string normalPath(std::string_view path) {
+    std::string full(path);
+    if (!full.starts_with('/')) {
+        std::error_code error;
+        const std::filesystem::path current = std::filesystem::current_path(error);
+        if (error) return full;
+        full = current.string() + '/' + full;
+    }
+    std::vector<QByteArray> kept;
+    for (const QByteArray& segment : QByteArray::fromStdString(full).split('/')) {
+        if (segment == "..") {
+            if (!kept.empty()) kept.pop_back();
+        } else if (!segment.isEmpty() && segment != ".") {
+            kept.push_back(segment);
         }
     }
-    return uri;
+    std::string normal;
+    for (const QByteArray& segment : kept) normal += '/' + segment.toStdString();
+    return normal.empty() ? "/" : normal;
 }
 
 bool isFolderOrMp3(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) return false;
     if (S_ISDIR(info.st_mode)) return true;
-    constexpr std::string_view kSuffix = ".mp3";
-    return S_ISREG(info.st_mode) && path.size() > kSuffix.size() &&
-           equalsIgnoringCase(std::string_view(path).substr(path.size() - kSuffix.size()), kSuffix);
+    const QByteArrayView name(path.data(), qsizetype(path.size()));
+    return S_ISREG(info.st_mode) && name.size() > 4 && sameIgnoringCase(name.last(4), ".mp3");
 }
 
 }  // namespace desktop

@@ -875,6 +875,70 @@ test_screen_reader() {
     wait_for 20 status_reads "(1) mp3's in this dir" || fail "the status bar reads \"$(atspi status)\""
 }
 
+# Orca, Debian's screen reader, on the test's accessibility bus, with its
+# speech off: its debug log holds a "SPEECH OUTPUT: '...'" line for each thing
+# it would say. Written to a file, the log is held back in Orca's buffer; on a
+# terminal each line comes at once, so Orca runs on one (script) whose output
+# is the log. Sets orca_log and orca_pid; the caller ends it.
+start_orca() {
+    command -v orca >/dev/null || { fail "orca is missing (scripts/test.sh installs VELMYR_TEST_PACKAGES)"; return 1; }
+    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.freedesktop.DBus.Properties.Set \
+        string:org.a11y.Status string:ScreenReaderEnabled variant:boolean:true >/dev/null
+    orca_log=$test_dir/orca.log orca_mark=0
+    GSETTINGS_BACKEND=memory script --quiet --flush --command \
+        "orca --disable speech --user-prefs '$test_dir/orca-prefs' --debug-file=/dev/tty" "$orca_log" \
+        </dev/null >/dev/null 2>&1 &
+    orca_pid=$!
+    started_pids+=($orca_pid)
+    wait_for 30 grep -q "ORCA: Initialized" "$orca_log" || { fail "orca did not start (see $orca_log)"; return 1; }
+}
+# Presses the key $1 and waits up to 20 s for Orca to say $2 (one utterance,
+# as its log quotes it) after the press.
+orca_key_says() {
+    orca_mark=$(wc -l <"$orca_log")
+    xdotool key "$1"
+    wait_for 20 orca_said "$2" || fail "after $1 Orca did not say \"$2\"; it said: $(orca_spoken | tr '\n' ' ')"
+}
+orca_spoken() { tail -n +$((orca_mark + 1)) "$orca_log" | sed -nE "s/.*SPEECH OUTPUT: '(.*)' ?\{.*/\1/p"; }
+orca_said() { orca_spoken | grep -qxF "$1"; }
+
+# Without a mouse: the screen reader names the entries as the keys move, and
+# Enter plays the file or opens the folder that it named. (Keypad Enter is
+# Orca's own key in its desktop layout, so Return stands for both here.)
+e2e_test screen_reader_keys
+test_screen_reader_keys() {
+    local -x DBUS_SESSION_BUS_ADDRESS
+    start_accessibility_bus || return 1
+    DBUS_SESSION_BUS_ADDRESS=$session_bus
+    start_orca || return 1
+    keys_with_orca
+    end_process "$orca_pid"
+}
+keys_with_orca() {
+    start_player --folder "$music" || return 1
+    wait_for 30 orca_said "Files." || fail "Orca did not say \"Files.\" at start: $(orca_spoken | tr '\n' ' ')"
+    orca_said "List with 3 items." || fail "Orca did not say \"List with 3 items.\" at start"
+    listen 0.5 before
+    expect_silence "before Enter"
+
+    orca_key_says Down "b1600.mp3."
+    xdotool key Return
+    await 1600 10
+    listen 0.6 return_on_b1600
+    expect_tone 1600 "Return on b1600.mp3"
+
+    orca_key_says Tab "Folders."
+    orca_key_says End "steps."
+    xdotool key Return
+    orca_key_says Tab "Files."
+    wait_for 10 orca_said "List with 1 item." ||
+        fail "Return on steps did not open it: the file list is not a list of one: $(orca_spoken | tr '\n' ' ')"
+    xdotool key Return
+    await 300 10
+    listen 0.6 return_on_steps
+    expect_tone 300 "Return on steps.mp3, the entry with the cursor in steps/"
+}
+
 # ---------------------------------------------------------------- small screens
 # A desktop scaled up on a small screen, a screen of the test's own; the
 # suite's helpers take whole scale factors only, so pixels are placed here.

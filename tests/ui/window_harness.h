@@ -11,6 +11,7 @@
 #include <QWindow>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -65,10 +66,13 @@ struct WindowUnderTest {
     int endCalls = 0;
     std::unique_ptr<frmVELMYR> window;
 
-    WindowUnderTest() {
+    // With bus names, the window answers as the desktop's player controls, as
+    // in the program.
+    explicit WindowUnderTest(std::optional<frmVELMYR::Options::BusNames> desktopControls = std::nullopt) {
         frmVELMYR::Options options;
         options.programFolder = programFolder.path();
         options.endProgram = [this] { ++endCalls; };
+        options.desktopControls = std::move(desktopControls);
         window = std::make_unique<frmVELMYR>(options);
     }
     frmVELMYR* operator->() { return window.get(); }

@@ -36,6 +36,16 @@ int rowNamed(const DirListBox& list, const QString& name) {
     return -1;
 }
 
+// A list in a window of its own, not shown yet, at a folder whose subfolders
+// one/ and two/ each hold inner/.
+DirListBox* twoFolderList(QWidget& window, const QTemporaryDir& dir) {
+    for (const char* sub : {"/one/inner", "/two/inner"}) QDir().mkpath(dir.path() + sub);
+    auto* list = new DirListBox(&window);
+    list->setGeometry(0, 0, 200, 300);
+    list->setPath(dir.path());
+    return list;
+}
+
 }  // namespace
 
 TEST(DirListBox, ShowsAncestorsTheFolderAndItsVisibleSubfolders) {
@@ -116,12 +126,8 @@ TEST(DirListBox, ShowsWhatItCanOfAFolderThatVanished) {
 
 TEST(DirListBox, ClickSelectsDoubleClickOpens) {
     QTemporaryDir dir;
-    QDir().mkpath(dir.path() + "/one");
-    QDir().mkpath(dir.path() + "/two/inner");
     QWidget window;
-    auto* list = new DirListBox(&window);
-    list->setGeometry(0, 0, 200, 300);
-    list->setPath(dir.path());
+    auto* list = twoFolderList(window, dir);
     QSignalSpy changes(list, &DirListBox::Change);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -145,4 +151,32 @@ TEST(DirListBox, ClickSelectsDoubleClickOpens) {
     EXPECT_EQ(changes.count(), 1);
     EXPECT_EQ(list->Path(), dir.path() + "/two");
     EXPECT_NE(rowNamed(*list, "inner"), -1);
+}
+
+// The entry with the keyboard cursor opens on Enter and keypad Enter, selected
+// first as a double-click selects it.
+TEST(DirListBox, EnterOpensTheCursorsEntryAsADoubleClick) {
+    QTemporaryDir dir;
+    QWidget window;
+    auto* list = twoFolderList(window, dir);
+    QSignalSpy changes(list, &DirListBox::Change);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    list->setFocus(Qt::TabFocusReason);
+
+    QTest::keyClick(window.windowHandle(), Qt::Key_End);
+    EXPECT_EQ(changes.count(), 0) << "the arrows and End only move";
+    QTest::keyClick(window.windowHandle(), Qt::Key_Up);
+    EXPECT_EQ(list->currentItem()->text(), "one");
+    QTest::keyClick(window.windowHandle(), Qt::Key_Return);
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_EQ(list->Path(), dir.path() + "/one");
+    ASSERT_NE(rowNamed(*list, "inner"), -1);
+
+    list->setCurrentRow(rowNamed(*list, "inner"), QItemSelectionModel::NoUpdate);
+    ASSERT_TRUE(list->selectedItems().isEmpty());
+    QTest::keyClick(window.windowHandle(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(changes.count(), 2);
+    EXPECT_EQ(list->Path(), dir.path() + "/one/inner");
 }

@@ -1,5 +1,7 @@
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -150,6 +152,45 @@ TEST(FileListBox, SingleClickSelectsDoubleClickRaisesDblClickOnEntriesOnly) {
         EXPECT_EQ(list->FileName(), "a.mp3") << button;
         EXPECT_EQ(dblClicks.count(), 1) << button;
     }
+}
+
+// What a keyboard user has: the entry with the cursor, not selected yet after
+// the focus came, is selected and raises DblClick on Enter or keypad Enter,
+// once for a key held down; nothing else is taken from the list.
+TEST(FileListBox, EnterActsOnTheCursorsEntryAsADoubleClick) {
+    QTemporaryDir dir;
+    QWidget window;
+    auto* list = twoFileList(window, dir);
+    QSignalSpy dblClicks(list, &FileListBox::DblClick);
+    QSignalSpy selections(list, &FileListBox::SelectionChange);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    list->setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(list->ListIndex(), -1);
+
+    QTest::keyClick(window.windowHandle(), Qt::Key_Return);
+    EXPECT_EQ(list->FileName(), "a.mp3");
+    EXPECT_EQ(dblClicks.count(), 1);
+    EXPECT_EQ(selections.count(), 1);
+
+    QTest::keyClick(window.windowHandle(), Qt::Key_Down);
+    EXPECT_EQ(list->FileName(), "b.mp3") << "the arrows select, as before";
+    EXPECT_EQ(dblClicks.count(), 1);
+    QTest::keyClick(window.windowHandle(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(dblClicks.count(), 2);
+
+    QKeyEvent held(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true);
+    QApplication::sendEvent(list, &held);
+    QTest::keyClick(window.windowHandle(), Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClick(window.windowHandle(), Qt::Key_Space);
+    EXPECT_EQ(dblClicks.count(), 2);
+
+    const qsizetype before = selections.count();
+    list->setPath(dir.path() + "/none");
+    EXPECT_EQ(selections.count(), before + 1) << "the list read anew";
+    QTest::keyClick(window.windowHandle(), Qt::Key_Return);
+    EXPECT_EQ(dblClicks.count(), 2) << "an empty list";
 }
 
 TEST(FileListBox, MovesOverTheListAreRaisedInTwipsOfTheList) {
