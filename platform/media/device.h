@@ -13,13 +13,11 @@
 // Threads. mciSendStringA runs on the caller's thread (the window's): a
 // command changes a device's state under its lock and wakes its playback
 // thread, and waits for no output; open also reads the file's header (the
-// decoder's open) on the caller's thread. Each device's playback thread alone calls
-// its output, and its decoder once the device is built: it opens the output,
-// decodes as much as the output has room for, and sleeps until the output
-// wants more or a command comes. At the end of the data it drains the output;
-// the file has ended once the output has played all of it, and until then it
-// is playing. What an output may expect of these threads, and of its own
-// library's, is at the top of output/audio_sink.h.
+// decoder's open) on the caller's thread. Each device's playback thread alone
+// calls its output, and its decoder once the device is built: it opens the
+// output, decodes as much as the output has room for, and sleeps until the
+// output wants more or a command comes. What an output may expect of these
+// threads: output/audio_sink.h.
 //
 // Locks, in the order they may be taken: the registry's, then a device's,
 // then the handover's (OutputHandover); an output's own lock comes before a
@@ -34,9 +32,9 @@
 // Devices' ends. "close" takes a device out of the table and asks its thread
 // to end; the registry keeps it until the thread has released everything, and
 // only then drops it, since dropping the last reference joins the thread. A
-// new device waits, within a limit, for closed devices to release the output,
-// so two files are never heard at once. shutdown() gives threads that are
-// stuck in an output up (abandon), for the end of the program.
+// new device waits for the closed ones (OutputHandover). shutdown() gives
+// threads that are stuck in an output up (abandon), for the end of the
+// program.
 #pragma once
 
 #include <atomic>

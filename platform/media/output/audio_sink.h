@@ -1,24 +1,5 @@
-// Where a device sends its decoded samples.
-//
-// Threads, as an output sees them. One playback thread drives each output: it
-// makes every AudioSink call, and no other thread does, so an output may keep
-// thread-confined handles. It holds none of the media layer's locks while it
-// calls, so an output that blocks (a server that does not answer, a stuck
-// driver) holds up no command and no close, only its own device's thread. An
-// output that waits for its server waits in waitUntil(), which gives up once
-// the device is being closed. An output may have a thread of its own (the
-// sound server's connection, one per process): that thread may call
-// PlaybackThread::wake() at any time, also with its library's lock held, so a
-// lock an output holds while it wakes comes before the device's lock, and the
-// playback thread never takes it from within waitUntil()'s condition.
-//
-// The outputs here: the sound server's (pulse_sink.cpp) shares the
-// connection's thread and its loop lock with every stream of the process, and
-// waits in
-// open() through waitUntil(); the card's (out123_sink.cpp) has no thread of
-// its own and blocks in write() for about the block it is given; the silent
-// one (silent_sink.cpp) neither blocks nor wakes; the fallback and
-// ForwardingSink add nothing to the output they hand on to.
+// Where a device sends its decoded samples, and what an output may expect of
+// the threads that drive it.
 #pragma once
 
 #include <chrono>
@@ -31,16 +12,15 @@ namespace media {
 // The playback thread of a device, as the output it drives sees it.
 class PlaybackThread {
 public:
-    // From any thread, also from a callback of the output's own library: the
-    // output has room again, is ready, or has failed. Takes the device's lock
-    // for a moment, so it must not be called with a lock held that the
-    // playback thread holds while it calls the output.
+    // From any thread, also from a thread of the output's own library with
+    // that library's lock held: the output has room again, is ready, or has
+    // failed. Takes the device's lock for a moment (the lock order: device.h).
     virtual void wake() = 0;
 
     // On the playback thread: sleeps until `settled` holds or the device is
-    // being closed; returns false in the second case. `settled` is evaluated
-    // under the device's lock, after every wake(): it may read only what the
-    // output keeps in atomics.
+    // being closed; returns false in the second case. An output that waits for
+    // its server waits here. `settled` is evaluated under the device's lock,
+    // after every wake(): it may read only what the output keeps in atomics.
     virtual bool waitUntil(const std::function<bool()>& settled) = 0;
 
     // Whether the device is being closed, so that nothing more is worth opening.
@@ -52,8 +32,9 @@ protected:
 
 // One output stream, driven by the playback thread of one device and by no
 // other thread: every method is called from that thread only, so an
-// implementation may keep thread-confined handles. Samples are signed 16-bit,
-// interleaved. Frames count one sample per channel.
+// implementation may keep thread-confined handles, and may block: the thread
+// holds none of the media layer's locks while it calls (device.h). Samples are
+// signed 16-bit, interleaved. Frames count one sample per channel.
 class AudioSink {
 public:
     using Clock = std::chrono::steady_clock;

@@ -89,6 +89,7 @@ private:
     bool readyLocked() const { return stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY; }
     std::int64_t framesOf(std::uint64_t microseconds) const;
     std::int64_t unheardLocked();
+    void listenLocked(bool on);
     void refreshTimingLocked();
     void readGrantLocked();
     void stopDrainLocked();
@@ -166,15 +167,7 @@ bool PulseSink::connectStreamLocked(int channels) {
     pa_proplist_free(properties);
     if (!stream_) return false;
     pa_stream_set_state_callback(stream_, onState, this);
-    pa_stream_set_write_callback(stream_, onRequest, this);
-    // Each of these may start, halt or move the listener: the timing is
-    // asked for again, and the interpolation goes on from there.
-    pa_stream_set_started_callback(stream_, onTimingChange, this);
-    pa_stream_set_underflow_callback(stream_, onTimingChange, this);
-    pa_stream_set_moved_callback(stream_, onTimingChange, this);
-    pa_stream_set_suspended_callback(stream_, onTimingChange, this);
-    // A move to another sink may change what was granted.
-    pa_stream_set_buffer_attr_callback(stream_, onGrantChange, this);
+    listenLocked(true);
     ServerConnection::instance().addStreamLocked(this);
     pa_buffer_attr attributes{};
     attributes.maxlength = static_cast<std::uint32_t>(-1);
@@ -326,12 +319,7 @@ void PulseSink::close() {
         pa_operation_unref(timingOperation_);
         timingOperation_ = nullptr;
     }
-    pa_stream_set_write_callback(stream_, nullptr, nullptr);
-    pa_stream_set_started_callback(stream_, nullptr, nullptr);
-    pa_stream_set_underflow_callback(stream_, nullptr, nullptr);
-    pa_stream_set_moved_callback(stream_, nullptr, nullptr);
-    pa_stream_set_suspended_callback(stream_, nullptr, nullptr);
-    pa_stream_set_buffer_attr_callback(stream_, nullptr, nullptr);
+    listenLocked(false);
     switch (pa_stream_get_state(stream_)) {
     case PA_STREAM_CREATING:
         // The server has not answered yet (it may be stopped): the stream is
@@ -352,6 +340,19 @@ void PulseSink::close() {
     }
     pa_stream_unref(stream_);
     stream_ = nullptr;
+}
+
+// The server's news of the stream but its state, heard while `on`.
+void PulseSink::listenLocked(bool on) {
+    void* const self = on ? this : nullptr;
+    pa_stream_set_write_callback(stream_, on ? onRequest : nullptr, self);
+    // Each of these may start, halt or move the listener: the timing is asked
+    // for again, and the interpolation goes on from there.
+    for (auto* const listen : {pa_stream_set_started_callback, pa_stream_set_underflow_callback,
+                               pa_stream_set_moved_callback, pa_stream_set_suspended_callback})
+        listen(stream_, on ? onTimingChange : nullptr, self);
+    // A move to another sink may change what was granted.
+    pa_stream_set_buffer_attr_callback(stream_, on ? onGrantChange : nullptr, self);
 }
 
 void PulseSink::refreshTimingLocked() {
