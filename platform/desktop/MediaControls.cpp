@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -147,6 +148,22 @@ void MediaControls::readPlayback(bool mayHaveStarted) {
     if (!changed.isEmpty()) announce(changed);
 }
 
+// The play/pause key's step, taken only from the statuses given: the play
+// label's event when stopped, else the pause label's.
+void MediaControls::playOrPause(std::initializer_list<Status> from) {
+    readPlayback(false);
+    if (std::ranges::find(from, status_) == from.end()) return;
+    emitAndAnnounce(status_ == Status::Stopped ? &MediaControls::PlaySelected
+                                               : &MediaControls::PauseOrResume);
+}
+
+// The label's event, then what it changed: a pause, a resume or a stop starts
+// no file.
+void MediaControls::emitAndAnnounce(void (MediaControls::*event)()) {
+    emit(this->*event)();
+    readPlayback(event != &MediaControls::PauseOrResume && event != &MediaControls::Stop);
+}
+
 void MediaControls::announce(const QVariantMap& changed) {
     QDBusMessage signal = QDBusMessage::createSignal(
         kObjectPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"));
@@ -171,51 +188,13 @@ qint64 MediaControls::positionMicroseconds() const {
 bool MediaControls::canGoNext() const { return player_.playback && player_.playback().canGoNext; }
 bool MediaControls::canGoPrevious() const { return player_.playback && player_.playback().canGoPrevious; }
 
-void MediaControls::PlayPauseRequested() {
-    readPlayback(false);
-    if (status_ == Status::Stopped) {
-        emit PlaySelected();
-        readPlayback(true);
-    } else {
-        emit PauseOrResume();
-        readPlayback(false);
-    }
-}
-
+void MediaControls::PlayPauseRequested() { playOrPause({Status::Stopped, Status::Playing, Status::Paused}); }
 // Play while playing changes nothing, as the desktop expects of it.
-void MediaControls::PlayRequested() {
-    readPlayback(false);
-    if (status_ == Status::Paused) {
-        emit PauseOrResume();
-        readPlayback(false);
-    } else if (status_ == Status::Stopped) {
-        emit PlaySelected();
-        readPlayback(true);
-    }
-}
-
-void MediaControls::PauseRequested() {
-    readPlayback(false);
-    if (status_ != Status::Playing) return;
-    emit PauseOrResume();
-    readPlayback(false);
-}
-
-void MediaControls::StopRequested() {
-    emit Stop();
-    readPlayback(false);
-}
-
-void MediaControls::NextRequested() {
-    emit Next();
-    readPlayback(true);
-}
-
-void MediaControls::PreviousRequested() {
-    emit Previous();
-    readPlayback(true);
-}
-
+void MediaControls::PlayRequested() { playOrPause({Status::Stopped, Status::Paused}); }
+void MediaControls::PauseRequested() { playOrPause({Status::Playing}); }
+void MediaControls::StopRequested() { emitAndAnnounce(&MediaControls::Stop); }
+void MediaControls::NextRequested() { emitAndAnnounce(&MediaControls::Next); }
+void MediaControls::PreviousRequested() { emitAndAnnounce(&MediaControls::Previous); }
 void MediaControls::RaiseRequested() { emit Raise(); }
 
 // The caller has its answer before the open, which reads folders and the

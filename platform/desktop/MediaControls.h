@@ -11,6 +11,7 @@
 #include <QVariantMap>
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 namespace desktop {
@@ -97,6 +98,8 @@ private:
     void goOnBus();
     void takeName(const QString& name, bool orInstanceName);
     void readPlayback(bool mayHaveStarted);
+    void playOrPause(std::initializer_list<Status> from);
+    void emitAndAnnounce(void (MediaControls::*event)());
     void announce(const QVariantMap& changed);
 
     Player player_;

@@ -712,6 +712,22 @@ test_media_keys_transport() {
     listen 0.6 resumed
     expect_tone 1250 "after play-pause while paused"
     until_seen 10 label_width_is Label6 "$pause_width" || fail "play-pause did not turn the pause caption back"
+    # Play while playing and pause while paused change nothing; play resumes.
+    local track
+    track=$(mpris metadata mpris:trackid)
+    mpris play
+    listen 0.6 play_while_playing
+    expect_tone 1250 "play while playing"
+    [ "$(mpris metadata mpris:trackid)" = "$track" ] || fail "play while playing started a1250.mp3 again"
+    mpris pause
+    mpris pause
+    await silence 3
+    listen 1.0 paused_twice
+    expect_silence "after pause twice"
+    mpris play
+    await 1250 5
+    listen 0.6 play_while_paused
+    expect_tone 1250 "play while paused"
 
     mpris next
     await 1600 5
@@ -723,9 +739,10 @@ test_media_keys_transport() {
     listen 0.6 previous
     expect_tone 1250 "after previous"
     mpris stop
+    mpris pause
     await silence 3
     listen 1.0 stopped
-    expect_silence "after stop"
+    expect_silence "after stop, and pause while stopped"
     mpris_shows 10 status Stopped || fail "status after stop: $(mpris status), expected Stopped"
 
     # A file that ends by itself is announced as stopped.

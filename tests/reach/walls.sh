@@ -13,8 +13,10 @@
 #     searches the including file's own folder, so such an include would get
 #     past the include paths.
 #   walls.sh names SOURCE_DIR FOLDER
-#     Fails on every line of the folder's sources and headers that names the
-#     program or the player's alias; build target names aside.
+#     Fails on every line of the folder's files that names the program, the
+#     player's alias or the title's name (the first word of the desktop
+#     entry's), in any case. The one exception: in a CMakeLists.txt, a target
+#     the product's CMakeLists.txt files define, but the program itself.
 set -u
 
 relativeIncludes() {
@@ -33,8 +35,17 @@ relative)
     ;;
 names)
     cd "$2" || exit 1
-    if grep -rniP --include='*.h' --include='*.cpp' 'velmyr(?!_[a-z_]*[a-z])|lirovan' "$3"; then
-        echo "the program's name or the player's alias below app/ and ui/: hand it down from app/" >&2
+    title=$(sed -n 's/^Name=\([^ ]*\).*/\1/p' install/velmyr.desktop)
+    names="velmyr|lirovan|${title:?no Name= in install/velmyr.desktop}"
+    targets=$(grep -rhoP --include=CMakeLists.txt '^\s*add_(library|executable)\(\s*\K\w+' app ui player platform |
+        grep -vixE "$names" | paste -sd'|')
+    # grep answers 1 for nothing found: anything else, an error too, fails.
+    grep -rniP --exclude=CMakeLists.txt "$names" "$3"
+    files=$?
+    grep -rniP --include=CMakeLists.txt "(?<!\w)(?!(?-i:$targets)(?!\w))\w*($names)" "$3"
+    builds=$?
+    if [ $files -ne 1 ] || [ $builds -ne 1 ]; then
+        echo "the program's name, the player's alias or the title's name below app/ and ui/: hand it down from app/" >&2
         exit 1
     fi
     ;;
