@@ -102,13 +102,12 @@ private:
     // thread, read by the playback thread's waits.
     std::atomic<int> state_{0};
     // The last write took all the server asked for, and the server has said
-    // nothing of the stream since: room() is Full until it does. Cleared by
+    // nothing of the stream since: room() is Awaiting until it does. Cleared by
     // every callback and every command.
     std::atomic<bool> awaitingRequest_{false};
     // The rest under the connection's lock.
-    // What the server granted, in frames: the queue it keeps, the least it
-    // asks for, and what it waits for before it plays.
-    std::int64_t grantedQueue_ = 0;
+    // What the server granted, in frames: the least it asks for, and what it
+    // waits for before it plays.
     std::int64_t grantedRefill_ = 0;
     std::int64_t grantedStart_ = 0;
     // How long the server's messages may wait unread while the stream plays
@@ -366,12 +365,11 @@ void PulseSink::readGrantLocked() {
     const auto frames = [this](std::uint32_t bytes) {
         return static_cast<std::int64_t>(bytes / frameBytes_);
     };
-    grantedQueue_ = frames(granted->tlength);
     grantedRefill_ = frames(granted->minreq);
     grantedStart_ = frames(granted->prebuf);
     // What the server still holds when it asks for more.
-    const std::chrono::milliseconds margin{std::max<std::int64_t>(0, grantedQueue_ - grantedRefill_) * 1000 /
-                                           rate_};
+    const std::chrono::milliseconds margin{
+        std::max<std::int64_t>(0, frames(granted->tlength) - grantedRefill_) * 1000 / rate_};
     readBatchesEvery_ =
         margin / 2 < kShortestBatch ? std::chrono::milliseconds{0} : std::min(margin / 2, kLongestBatch);
 }
