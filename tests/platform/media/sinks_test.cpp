@@ -288,6 +288,11 @@ private:
     pid_t server_ = 0, recorder_ = 0;
 };
 
+// How far the position may be from what the recording heard: the position is
+// the server's timing, interpolated, and on a loaded machine the server's own
+// thread, and the halt that a pause asks of it, come late by up to as much.
+constexpr std::int64_t kPositionSlack = 44100 / 5;
+
 class PrivateServerTest : public MediaTest {
 protected:
     void startServer(bool sharedMemory) {
@@ -331,7 +336,7 @@ TEST_P(SoundServerOutput, PauseKeepsTheQueueSoResumeLosesAndRepeatsNothing) {
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(position("lirovan"), pausedAt);
     EXPECT_EQ(server_->loudFrames(start), heardWhenPaused);
-    EXPECT_NEAR(pausedAt * 44.1, heardWhenPaused, 44100 / 10) << "the position is what was heard";
+    EXPECT_NEAR(pausedAt * 44.1, heardWhenPaused, kPositionSlack) << "the position is what was heard";
 
     ASSERT_EQ(send("resume lirovan"), MCIERR_NONE);
     // The whole tone, once: what the server held queued at the pause came
@@ -389,15 +394,15 @@ TEST_P(SoundServerOutput, PauseInTheLastSecondKeepsTheRestAndResumePlaysIt) {
     const auto start = server_->frames();
     ASSERT_EQ(send(openCommand(fixture("tone440.mp3"))), MCIERR_NONE);
     ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
-    // The position is what the server says has been heard; the recording
-    // tells it later.
-    ASSERT_TRUE(waitFor([] { return position("lirovan") >= 2000; }));
+    // The position is what the server says has been heard, within the slack;
+    // the recording tells it later.
+    ASSERT_TRUE(waitFor([] { return position("lirovan") >= 2000 + kPositionSlack * 1000 / 44100; }));
     ASSERT_EQ(send("pause lirovan"), MCIERR_NONE);
     EXPECT_EQ(status("lirovan", "mode"), "paused");
     ASSERT_TRUE(waitFor([&] { return server_->endsSilent(); }));
     const auto heardWhenPaused = server_->loudFrames(start);
-    EXPECT_GT(heardWhenPaused, 2 * 44100 - 44100 / 10);
-    EXPECT_LT(heardWhenPaused, 3 * 44100 - 44100 / 2);
+    EXPECT_GE(heardWhenPaused, 2 * 44100);
+    EXPECT_LT(heardWhenPaused, 3 * 44100 - 44100 / 4);
 
     ASSERT_EQ(send("resume lirovan"), MCIERR_NONE);
     EXPECT_EQ(status("lirovan", "mode"), "playing");
@@ -502,7 +507,8 @@ TEST_P(SoundServerOutputAtAnyBuffer, AFileLongerThanTheQueueIsHeardWholeWithoutA
     ASSERT_EQ(send("pause lirovan"), MCIERR_NONE);
     ASSERT_TRUE(waitFor([&] { return server_->endsSilent(); }));
     const auto pausedAt = position("lirovan");
-    EXPECT_NEAR(pausedAt * 44.1, server_->loudFrames(start), 44100 / 10) << "the position is what was heard";
+    EXPECT_NEAR(pausedAt * 44.1, server_->loudFrames(start), kPositionSlack)
+        << "the position is what was heard";
     // The copies meet with the encoder's few milliseconds of silence.
     EXPECT_LT(server_->longestSilenceWithin(start), gapLimit());
 
