@@ -2,11 +2,10 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QFile>
 #include <QFont>
+#include <QIcon>
 #include <optional>
 
-#include "platform/controls/ico_image.h"
 #include "platform/controls/list_support.h"
 #include "platform/controls/mouse_args.h"
 
@@ -93,8 +92,12 @@ void frmVELMYR::createControls() {
 
 void frmVELMYR::applyLayout() {
     setWindowTitle(QStringLiteral("Quillmere Mp3 Player"));
-    QFile icon(QStringLiteral(":/icon/velmyr.ico"));
-    if (icon.open(QIODevice::ReadOnly)) setWindowIcon(controls::iconFromIco(icon.readAll()));
+    // The icon's 16-colour images as PNG, which the toolkit reads without
+    // loading an image plugin at start.
+    QIcon icon;
+    for (int size : {16, 32})
+        icon.addFile(QStringLiteral(":/icon/velmyr-%1.png").arg(size), QSize(size, size));
+    setWindowIcon(icon);
     setFixedSize(toPixels(WindowWidth), toPixels(WindowHeight));
     // Moved in only where the window would not be whole on the screen, as at
     // large scale factors on small screens.
