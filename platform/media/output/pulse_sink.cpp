@@ -13,16 +13,12 @@ namespace media {
 
 namespace {
 
-// What the stream asks of the server. The server keeps the queue filled and
-// asks for more once the refill has been played: each refill wakes the
-// playback thread and the connection's thread, so a long refill is what keeps
-// playback from waking the machine. Playback starts, and starts again after a
-// flush, once the start is queued; the first write after either is no longer,
-// so the first sound waits only for that much decoding, and each write after
-// it is no longer than all written since, so that decoding it takes far less
-// time than playing what is queued, also on a busy machine. The server grants
-// what it will (PULSE_LATENCY_MSEC, or a sink's limits, give less): the
-// stream works by what it was granted.
+// What the stream asks of the server, which grants what it will
+// (PULSE_LATENCY_MSEC, or a sink's limits, give less): the stream works by
+// what it was granted. The first write after a start or a flush is no longer
+// than the start, so the first sound waits only for that much decoding; each
+// write after it is no longer than all written since, so that decoding it
+// takes far less time than playing what is queued, also on a busy machine.
 constexpr long kQueueMilliseconds = 8000;
 constexpr long kRefillMilliseconds = 4000;
 constexpr long kStartMilliseconds = 50;
@@ -51,9 +47,9 @@ void releaseOperation(pa_operation* operation) {
 // through libpulse's asynchronous API: no call waits for the server, so a
 // server that stops answering holds up no command and no close.
 //
-// The stream keeps a long queue in the server and asks for more only once a
-// long refill's worth has been played, so the playback thread seldom wakes.
-// Pause corks the stream and keeps the queue, so resume goes on from the same
+// The server keeps a long queue filled and asks for more only once a long
+// refill's worth has been played: each refill wakes the playback thread and
+// the connection's thread. Pause corks the stream and keeps the queue, so resume goes on from the same
 // sample; drop flushes it and close releases it, both silencing at once. At
 // the end of the data the stream is drained: it plays what it holds, however
 // little, and the file has been heard when the server says the queue is
@@ -212,14 +208,6 @@ AudioSink::Room PulseSink::roomLocked(Clock::time_point now) {
     return Room::open(static_cast<std::size_t>(frames));
 }
 
-// With shared memory, which a server gives its local clients unless told
-// otherwise, libpulse copies a write into blocks of its pool, each of a fixed
-// size however long the write, and the server hands every block back with a
-// message of its own once it has played it: a refill is many blocks, and
-// their messages come evenly through playback. libpulse offers no way to
-// write otherwise, and none to turn shared memory off for one client, so the
-// connection's thread reads those messages in batches while the stream plays
-// steadily (server_connection.cpp), as unreadUntilLocked() allows.
 std::size_t PulseSink::write(const std::int16_t* samples, std::size_t frames) {
     LoopLock lock(ServerConnection::instance());
     stopDrainLocked();

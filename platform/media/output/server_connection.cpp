@@ -93,14 +93,16 @@ void ServerConnection::run() {
 // Called by the loop on its thread, under the loop lock, which it lets go of
 // while it sleeps.
 //
-// A server that gives its clients shared memory hands back each block of
-// samples once it has played it, a message apiece on the ring it shares with
-// this process, and each would wake this thread. So while every stream plays
-// steadily, the ring's doorbell is left out of the poll for as long as every
-// stream allows (ServerStream::unreadUntilLocked), and a long refill costs a
-// few wake-ups. The loop's own wake-up (the first descriptor), by which
-// commands from other threads come, and the socket, where a server that goes
-// away shows, are polled all along.
+// A server that gives its clients shared memory (local ones get it unless
+// told otherwise) hands back each block of samples once it has played it, a
+// message apiece on the ring it shares with this process, and each would wake
+// this thread; libpulse cuts every write into such blocks of a fixed size, and
+// offers no way to turn shared memory off for one client. So while every
+// stream plays steadily, the ring's doorbell is left out of the poll for as
+// long as every stream allows (ServerStream::unreadUntilLocked), and a long
+// refill costs a few wake-ups. The loop's own wake-up (the first descriptor),
+// by which commands from other threads come, and the socket, where a server
+// that goes away shows, are polled all along.
 int ServerConnection::poll(pollfd* fds, unsigned long count, int timeout, void* self) {
     auto* server = static_cast<ServerConnection*>(self);
     const Clock::time_point now = Clock::now();
