@@ -9,7 +9,10 @@
 #
 # BUILD_DIR defaults to build/; ROUNDS (default 9) is the number of starts and
 # of each timed click; medians are reported. VELMYR_E2E_SERVER=pipewire plays
-# through PipeWire's PulseAudio service instead.
+# through PipeWire's PulseAudio service instead. VELMYR_BENCH_OTHER_PLAYER names
+# a second player binary (another commit's build, say): it is started in the
+# same rounds as the player and the bare window, with the same settings, and
+# each start figure gets a line of its own for it, beside the same bare window.
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -45,20 +48,35 @@ app_dir=$test_dir/app
 mkdir -p "$app_dir"
 cp "$velmyr_bin" "$app_dir/velmyr"
 printf '[velmyr]\npath=%s\n' "$music" >"$app_dir/velmyr.ini"
+other_bin=${VELMYR_BENCH_OTHER_PLAYER:-}
+other_dir=$test_dir/other
+if [ -n "$other_bin" ]; then
+    [ -x "$other_bin" ] || { echo "bench: $other_bin is not a program" >&2; exit 1; }
+    mkdir -p "$other_dir"
+    cp "$other_bin" "$other_dir/velmyr"
+    cp "$app_dir/velmyr.ini" "$other_dir/"
+fi
 
 echo "e2e benchmark: display $DISPLAY, $rounds rounds, medians"
+[ -z "$other_bin" ] || echo "other player: $other_bin"
 echo
 
-# Starts the player and a bare Qt window $rounds times each, in turn, and
-# keeps each time to the window shown in $test_dir/$1_velmyr and $1_bare. The
-# rest of the arguments are variables of the environment they start in.
+# Starts the player, the other player if there is one, and a bare Qt window
+# $rounds times each, in turn, and keeps each time to the window shown in
+# $test_dir/$1_velmyr, $1_other and $1_bare. The rest of the arguments are
+# variables of the environment they start in.
 time_window_starts() {
-    local name=$1 i who cmd out
+    local name=$1 i who cmd out starters=(velmyr bare)
     shift
-    : >"$test_dir/${name}_velmyr" >"$test_dir/${name}_bare"
+    [ -z "$other_bin" ] || starters=(velmyr other bare)
+    : >"$test_dir/${name}_velmyr" >"$test_dir/${name}_other" >"$test_dir/${name}_bare"
     for i in $(seq "$rounds"); do
-        for who in velmyr bare; do
-            if [ $who = velmyr ]; then cmd=("$app_dir/velmyr"); else cmd=("$tools/e2e_bare_window"); fi
+        for who in "${starters[@]}"; do
+            case $who in
+                velmyr) cmd=("$app_dir/velmyr") ;;
+                other) cmd=("$other_dir/velmyr") ;;
+                bare) cmd=("$tools/e2e_bare_window") ;;
+            esac
             out=$(cd "$work" && env "$@" timeout 30 "$tools/e2e_mapwatch" "${cmd[@]}") ||
                 { echo "bench: no window from ${cmd[*]}" >&2; exit 1; }
             field shown_ms <<<"$out" >>"$test_dir/${name}_$who"
@@ -68,12 +86,23 @@ time_window_starts() {
     done
 }
 
+# The other player's line for the starts timed as $1, beside the bare window
+# of the same rounds.
+print_other_starts() {
+    [ -n "$other_bin" ] || return 0
+    local other bare
+    other=$(median <"$test_dir/$1_other") bare=$(median <"$test_dir/$1_bare")
+    printf '    the other player:          %7.1f ms   bare Qt window %7.1f ms   ratio %s\n' \
+        "$other" "$bare" "$(ratio "$other" "$bare")"
+}
+
 # ---- start to window shown
 time_window_starts start
 start_v=$(median <"$test_dir/start_velmyr")
 start_b=$(median <"$test_dir/start_bare")
 printf 'start to window shown:        velmyr %7.1f ms   bare Qt window %7.1f ms   ratio %s (target <= 1.15)\n' \
     "$start_v" "$start_b" "$(ratio "$start_v" "$start_b")"
+print_other_starts start
 
 # ---- resident memory: idle 10 s after the start, and after 10 s of playback
 test_failed=0
@@ -280,6 +309,7 @@ start_v=$(median <"$test_dir/bus_start_velmyr")
 start_b=$(median <"$test_dir/bus_start_bare")
 printf 'start with a session bus:     velmyr %7.1f ms   bare Qt window %7.1f ms   ratio %s (target <= 1.10)\n' \
     "$start_v" "$start_b" "$(ratio "$start_v" "$start_b")"
+print_other_starts bus_start
 DBUS_SESSION_BUS_ADDRESS=$session_bus start_player --folder "$music" >/dev/null || exit 1
 mpris_shows 20 status Stopped || echo "bench: the player did not come on the session bus" >&2
 sleep 10
@@ -295,3 +325,4 @@ time_window_starts a11y_start DBUS_SESSION_BUS_ADDRESS="$session_bus"
 a11y_v=$(median <"$test_dir/a11y_start_velmyr") a11y_b=$(median <"$test_dir/a11y_start_bare")
 printf 'start with accessibility on:  velmyr %7.1f ms   bare Qt window %7.1f ms   ratio %s (without: above, with a session bus)\n' \
     "$a11y_v" "$a11y_b" "$(ratio "$a11y_v" "$a11y_b")"
+print_other_starts a11y_start
