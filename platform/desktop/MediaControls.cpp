@@ -114,7 +114,7 @@ void MediaControls::playbackMayHaveChanged() {
 // A new track is announced for another file, or for a start that began the
 // same file again; a step that left the file playing announces nothing.
 void MediaControls::readPlayback(bool mayHaveStarted) {
-    const Playback now = player_.playback ? player_.playback() : Playback{};
+    const Playback now = playback();
     const Status status = now.fileOpen ? now.status : Status::Stopped;
     const qint64 position = now.fileOpen ? now.positionMilliseconds : 0;
     const QString url = QString::fromLatin1(fileUriFromPath(now.file.toStdString()));
@@ -179,23 +179,6 @@ QString MediaControls::statusText() const {
     }
     return QStringLiteral("Stopped");
 }
-
-qint64 MediaControls::positionMicroseconds() const {
-    const Playback now = player_.playback ? player_.playback() : Playback{};
-    return now.fileOpen ? now.positionMilliseconds * 1000 : 0;
-}
-
-bool MediaControls::canGoNext() const { return player_.playback && player_.playback().canGoNext; }
-bool MediaControls::canGoPrevious() const { return player_.playback && player_.playback().canGoPrevious; }
-
-void MediaControls::PlayPauseRequested() { playOrPause({Status::Stopped, Status::Playing, Status::Paused}); }
-// Play while playing changes nothing, as the desktop expects of it.
-void MediaControls::PlayRequested() { playOrPause({Status::Stopped, Status::Paused}); }
-void MediaControls::PauseRequested() { playOrPause({Status::Playing}); }
-void MediaControls::StopRequested() { emitAndAnnounce(&MediaControls::Stop); }
-void MediaControls::NextRequested() { emitAndAnnounce(&MediaControls::Next); }
-void MediaControls::PreviousRequested() { emitAndAnnounce(&MediaControls::Previous); }
-void MediaControls::RaiseRequested() { emit Raise(); }
 
 // The caller has its answer before the open, which reads folders and the
 // file's header: a copy that starts with a file waits for the answer only so
