@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
@@ -88,12 +89,10 @@ void MediaControls::goOnBus() {
 
 // The well-known name; a second copy of the player takes one of its own.
 void MediaControls::takeName(const QString& name, bool orInstanceName) {
-    QDBusMessage request = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("RequestName"));
     constexpr uint kDoNotQueue = 4, kPrimaryOwner = 1;
-    request << name << kDoNotQueue;
-    auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(request), this);
+    auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().interface()->asyncCall(
+                                                    QStringLiteral("RequestName"), name, kDoNotQueue),
+                                                this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, name, orInstanceName](auto* call) {
         const QDBusPendingReply<uint> reply = *call;
         call->deleteLater();
