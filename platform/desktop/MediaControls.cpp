@@ -13,8 +13,7 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
-#include <condition_variable>
-#include <mutex>
+#include <future>
 #include <thread>
 
 #include <unistd.h>
@@ -218,42 +217,26 @@ bool handToRunningCopy(const QString& busName, const std::string& path, std::chr
     // Connecting and calling happen on a thread of their own, which is left
     // behind if the bus or the copy does not answer in time. Each is given the
     // limit: a slow connection leaves the copy no less time to answer.
-    struct Outcome {
-        std::mutex mutex;
-        std::condition_variable settled;
-        bool connected = false;
-        bool done = false;
-        bool handed = false;
-    };
-    auto outcome = std::make_shared<Outcome>();
+    std::promise<bool> connected, handed;
+    std::future<bool> connecting = connected.get_future(), handing = handed.get_future();
     const QString uri = QString::fromLatin1(fileUriFromPath(path));
-    std::thread([outcome, busName, uri, limit] {
+    std::thread([connected = std::move(connected), handed = std::move(handed), busName, uri,
+                 limit]() mutable {
         // The bus's objects are gone before the outcome is told: the program
         // may end as soon as it is.
-        const bool handed = [&] {
+        handed.set_value([&] {
             QDBusConnection bus = QDBusConnection::sessionBus();
+            connected.set_value(bus.isConnected());
             if (!bus.isConnected()) return false;
-            {
-                std::lock_guard lock(outcome->mutex);
-                outcome->connected = true;
-            }
-            outcome->settled.notify_all();
             QDBusMessage call = QDBusMessage::createMethodCall(busName, kObjectPath, kPlayerInterface,
                                                                QStringLiteral("OpenUri"));
             call << uri;
             call.setAutoStartService(false);
             return bus.call(call, QDBus::Block, int(limit.count())).type() == QDBusMessage::ReplyMessage;
-        }();
-        std::lock_guard lock(outcome->mutex);
-        outcome->done = true;
-        outcome->handed = handed;
-        outcome->settled.notify_all();
+        }());
     }).detach();
-    std::unique_lock lock(outcome->mutex);
-    if (!outcome->settled.wait_for(lock, limit, [&] { return outcome->connected || outcome->done; }))
-        return false;
-    outcome->settled.wait_for(lock, limit, [&] { return outcome->done; });
-    return outcome->handed;
+    return connecting.wait_for(limit) == std::future_status::ready && connecting.get() &&
+           handing.wait_for(limit) == std::future_status::ready && handing.get();
 }
 
 }  // namespace desktop
