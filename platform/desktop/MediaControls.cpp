@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
@@ -12,8 +13,7 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
-#include <condition_variable>
-#include <mutex>
+#include <future>
 #include <thread>
 
 #include <unistd.h>
@@ -88,12 +88,10 @@ void MediaControls::goOnBus() {
 
 // The well-known name; a second copy of the player takes one of its own.
 void MediaControls::takeName(const QString& name, bool orInstanceName) {
-    QDBusMessage request = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("RequestName"));
     constexpr uint kDoNotQueue = 4, kPrimaryOwner = 1;
-    request << name << kDoNotQueue;
-    auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(request), this);
+    auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().interface()->asyncCall(
+                                                    QStringLiteral("RequestName"), name, kDoNotQueue),
+                                                this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, name, orInstanceName](auto* call) {
         const QDBusPendingReply<uint> reply = *call;
         call->deleteLater();
@@ -114,7 +112,7 @@ void MediaControls::playbackMayHaveChanged() {
 // A new track is announced for another file, or for a start that began the
 // same file again; a step that left the file playing announces nothing.
 void MediaControls::readPlayback(bool mayHaveStarted) {
-    const Playback now = player_.playback ? player_.playback() : Playback{};
+    const Playback now = playback();
     const Status status = now.fileOpen ? now.status : Status::Stopped;
     const qint64 position = now.fileOpen ? now.positionMilliseconds : 0;
     const QString url = QString::fromLatin1(fileUriFromPath(now.file.toStdString()));
@@ -180,23 +178,6 @@ QString MediaControls::statusText() const {
     return QStringLiteral("Stopped");
 }
 
-qint64 MediaControls::positionMicroseconds() const {
-    const Playback now = player_.playback ? player_.playback() : Playback{};
-    return now.fileOpen ? now.positionMilliseconds * 1000 : 0;
-}
-
-bool MediaControls::canGoNext() const { return player_.playback && player_.playback().canGoNext; }
-bool MediaControls::canGoPrevious() const { return player_.playback && player_.playback().canGoPrevious; }
-
-void MediaControls::PlayPauseRequested() { playOrPause({Status::Stopped, Status::Playing, Status::Paused}); }
-// Play while playing changes nothing, as the desktop expects of it.
-void MediaControls::PlayRequested() { playOrPause({Status::Stopped, Status::Paused}); }
-void MediaControls::PauseRequested() { playOrPause({Status::Playing}); }
-void MediaControls::StopRequested() { emitAndAnnounce(&MediaControls::Stop); }
-void MediaControls::NextRequested() { emitAndAnnounce(&MediaControls::Next); }
-void MediaControls::PreviousRequested() { emitAndAnnounce(&MediaControls::Previous); }
-void MediaControls::RaiseRequested() { emit Raise(); }
-
 // The caller has its answer before the open, which reads folders and the
 // file's header: a copy that starts with a file waits for the answer only so
 // long, and would open a window of its own.
@@ -236,42 +217,26 @@ bool handToRunningCopy(const QString& busName, const std::string& path, std::chr
     // Connecting and calling happen on a thread of their own, which is left
     // behind if the bus or the copy does not answer in time. Each is given the
     // limit: a slow connection leaves the copy no less time to answer.
-    struct Outcome {
-        std::mutex mutex;
-        std::condition_variable settled;
-        bool connected = false;
-        bool done = false;
-        bool handed = false;
-    };
-    auto outcome = std::make_shared<Outcome>();
+    std::promise<bool> connected, handed;
+    std::future<bool> connecting = connected.get_future(), handing = handed.get_future();
     const QString uri = QString::fromLatin1(fileUriFromPath(path));
-    std::thread([outcome, busName, uri, limit] {
+    std::thread([connected = std::move(connected), handed = std::move(handed), busName, uri,
+                 limit]() mutable {
         // The bus's objects are gone before the outcome is told: the program
         // may end as soon as it is.
-        const bool handed = [&] {
+        handed.set_value([&] {
             QDBusConnection bus = QDBusConnection::sessionBus();
+            connected.set_value(bus.isConnected());
             if (!bus.isConnected()) return false;
-            {
-                std::lock_guard lock(outcome->mutex);
-                outcome->connected = true;
-            }
-            outcome->settled.notify_all();
             QDBusMessage call = QDBusMessage::createMethodCall(busName, kObjectPath, kPlayerInterface,
                                                                QStringLiteral("OpenUri"));
             call << uri;
             call.setAutoStartService(false);
             return bus.call(call, QDBus::Block, int(limit.count())).type() == QDBusMessage::ReplyMessage;
-        }();
-        std::lock_guard lock(outcome->mutex);
-        outcome->done = true;
-        outcome->handed = handed;
-        outcome->settled.notify_all();
+        }());
     }).detach();
-    std::unique_lock lock(outcome->mutex);
-    if (!outcome->settled.wait_for(lock, limit, [&] { return outcome->connected || outcome->done; }))
-        return false;
-    outcome->settled.wait_for(lock, limit, [&] { return outcome->done; });
-    return outcome->handed;
+    return connecting.wait_for(limit) == std::future_status::ready && connecting.get() &&
+           handing.wait_for(limit) == std::future_status::ready && handing.get();
 }
 
 }  // namespace desktop

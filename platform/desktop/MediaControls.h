@@ -56,28 +56,10 @@ public:
     void fileMayHaveStarted();
     void playbackMayHaveChanged();
 
-    // The requests of the bus, turned into the window's events (below) by what
-    // plays. Public for the bus's adaptors.
-    void PlayPauseRequested();
-    void PlayRequested();
-    void PauseRequested();
-    void StopRequested();
-    void NextRequested();
-    void PreviousRequested();
-    void RaiseRequested();
-    void QuitRequested();
     // False, with nothing changed, unless `uri` is a "file:" URI of a folder or
     // an MP3 file; else true at once, and Raise and Open follow from the event
     // loop.
     bool OpenUriRequested(const QString& uri);
-
-    Status status() const { return status_; }
-    QString statusText() const;
-    QVariantMap metadata() const { return metadata_; }
-    qint64 positionMicroseconds() const;
-    bool canGoNext() const;
-    bool canGoPrevious() const;
-    const Player& player() const { return player_; }
 
 signals:
     // As a click on the pause label: pause, or resume when paused.
@@ -95,12 +77,18 @@ signals:
     void Open(const QByteArray& path);
 
 private:
+    friend class MprisRoot;
+    friend class MprisPlayer;
+
     void goOnBus();
     void takeName(const QString& name, bool orInstanceName);
+    Playback playback() const { return player_.playback ? player_.playback() : Playback{}; }
     void readPlayback(bool mayHaveStarted);
     void playOrPause(std::initializer_list<Status> from);
     void emitAndAnnounce(void (MediaControls::*event)());
     void announce(const QVariantMap& changed);
+    QString statusText() const;
+    void QuitRequested();
 
     Player player_;
     bool publishing_ = false;

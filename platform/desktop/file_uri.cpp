@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <sys/stat.h>
-#include <vector>
 
 namespace desktop {
 
@@ -54,24 +53,18 @@ std::string fileUriFromPath(std::string_view path) {
 }
 
 std::string normalPath(std::string_view path) {
-    std::string full(path);
-    if (!full.starts_with('/')) {
+    std::filesystem::path full(path);
+    if (full.is_relative()) {
         std::error_code error;
         const std::filesystem::path current = std::filesystem::current_path(error);
-        if (error) return full;
-        full = current.string() + '/' + full;
+        if (error) return std::string(path);
+        full = current / full;
     }
-    std::vector<QByteArray> kept;
-    for (const QByteArray& segment : QByteArray::fromStdString(full).split('/')) {
-        if (segment == "..") {
-            if (!kept.empty()) kept.pop_back();
-        } else if (!segment.isEmpty() && segment != ".") {
-            kept.push_back(segment);
-        }
-    }
-    std::string normal;
-    for (const QByteArray& segment : kept) normal += '/' + segment.toStdString();
-    return normal.empty() ? "/" : normal;
+    // Lexical normalisation keeps the "/" at the end of a folder, and a root
+    // written as several.
+    std::string normal = full.lexically_normal().string();
+    normal.erase(std::max<size_t>(normal.find_last_not_of('/') + 1, 1));
+    return normal;
 }
 
 bool isFolderOrMp3(const std::string& path) {

@@ -3,14 +3,15 @@
 #pragma once
 
 #include <QDBusAbstractAdaptor>
+#include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QStringList>
 #include <QVariantMap>
 
-namespace desktop {
+#include "MediaControls.h"
 
-class MediaControls;
+namespace desktop {
 
 class MprisRoot : public QDBusAbstractAdaptor {
     Q_OBJECT
@@ -23,12 +24,12 @@ class MprisRoot : public QDBusAbstractAdaptor {
     Q_PROPERTY(QStringList SupportedUriSchemes READ SupportedUriSchemes)
     Q_PROPERTY(QStringList SupportedMimeTypes READ SupportedMimeTypes)
 public:
-    explicit MprisRoot(MediaControls* controls);
+    explicit MprisRoot(MediaControls* controls) : QDBusAbstractAdaptor(controls), controls_(controls) {}
 
     bool yes() const { return true; }
     bool no() const { return false; }
-    QString Identity() const;
-    QString DesktopEntry() const;
+    QString Identity() const { return controls_->player_.identity; }
+    QString DesktopEntry() const { return controls_->player_.desktopEntry; }
     // As the desktop entry declares them.
     QStringList SupportedUriSchemes() const { return {QStringLiteral("file")}; }
     QStringList SupportedMimeTypes() const {
@@ -36,8 +37,8 @@ public:
     }
 
 public slots:
-    void Raise();
-    void Quit();
+    void Raise() { emit controls_->Raise(); }
+    void Quit() { controls_->QuitRequested(); }
 
 private:
     MediaControls* controls_;
@@ -59,30 +60,41 @@ class MprisPlayer : public QDBusAbstractAdaptor {
     Q_PROPERTY(bool CanPause READ yes)
     Q_PROPERTY(bool CanSeek READ no)
     Q_PROPERTY(bool CanControl READ yes)
-public:
-    explicit MprisPlayer(MediaControls* controls);
+    using Status = MediaControls::Status;
 
-    QString PlaybackStatus() const;
-    QVariantMap Metadata() const;
-    qlonglong Position() const;
-    bool CanGoNext() const;
-    bool CanGoPrevious() const;
+public:
+    explicit MprisPlayer(MediaControls* controls) : QDBusAbstractAdaptor(controls), controls_(controls) {}
+
+    QString PlaybackStatus() const { return controls_->statusText(); }
+    QVariantMap Metadata() const { return controls_->metadata_; }
+    qlonglong Position() const {
+        const MediaControls::Playback now = controls_->playback();
+        return now.fileOpen ? now.positionMilliseconds * 1000 : 0;
+    }
+    bool CanGoNext() const { return controls_->playback().canGoNext; }
+    bool CanGoPrevious() const { return controls_->playback().canGoPrevious; }
     double one() const { return 1.0; }
     bool yes() const { return true; }
     bool no() const { return false; }
 
 public slots:
-    void PlayPause();
-    void Play();
-    void Pause();
-    void Stop();
-    void Next();
-    void Previous();
+    void PlayPause() { controls_->playOrPause({Status::Stopped, Status::Playing, Status::Paused}); }
+    // Play while playing changes nothing, as the desktop expects of it.
+    void Play() { controls_->playOrPause({Status::Stopped, Status::Paused}); }
+    void Pause() { controls_->playOrPause({Status::Playing}); }
+    void Stop() { controls_->emitAndAnnounce(&MediaControls::Stop); }
+    void Next() { controls_->emitAndAnnounce(&MediaControls::Next); }
+    void Previous() { controls_->emitAndAnnounce(&MediaControls::Previous); }
     // The player cannot seek: accepted, nothing happens.
     void Seek(qlonglong) {}
     void SetPosition(const QDBusObjectPath&, qlonglong) {}
     // A URI it cannot open gets an error reply.
-    void OpenUri(const QString& uri, const QDBusMessage& message);
+    void OpenUri(const QString& uri, const QDBusMessage& message) {
+        if (controls_->OpenUriRequested(uri)) return;
+        message.setDelayedReply(true);
+        QDBusConnection::sessionBus().send(message.createErrorReply(
+            QDBusError::InvalidArgs, QStringLiteral("not a file: URI of a folder or an MP3 file: ") + uri));
+    }
 
 signals:
     void Seeked(qlonglong Position);

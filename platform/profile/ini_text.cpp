@@ -1,5 +1,6 @@
 #include "ini_text.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/common/ascii.h"
@@ -34,10 +35,7 @@ std::string_view trim(std::string_view s) {
 }
 
 bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (common::asciiLower(a[i]) != common::asciiLower(b[i])) return false;
-    return true;
+    return std::ranges::equal(a, b, {}, common::asciiLower, common::asciiLower);
 }
 
 std::string_view withoutBom(std::string_view text) {
@@ -142,12 +140,8 @@ std::string withValue(std::string_view text, std::string_view section, std::stri
     const std::string_view bom = text.substr(0, text.size() - body.size());
     std::vector<Line> lines = splitLines(body);
 
-    std::string_view lineEnd = "\n";
-    for (const Line& line : lines)
-        if (!line.end.empty()) {
-            lineEnd = line.end;
-            break;
-        }
+    const auto firstEnded = std::ranges::find_if(lines, [](const Line& line) { return !line.end.empty(); });
+    const std::string_view lineEnd = firstEnded == lines.end() ? "\n" : firstEnded->end;
 
     const KeyPosition position = locate(lines, section, key);
     std::string replacement;  // must outlive the Line views that point into it
@@ -159,10 +153,8 @@ std::string withValue(std::string_view text, std::string_view section, std::stri
         lines[*position.keyLine].text = replacement;
     } else {
         addedLines = std::string(key) + "=" + encodeValue(value) + std::string(lineEnd);
-        if (position.lastLineOfSection)
-            insertAfter = position.lastLineOfSection;
-        else
-            addedLines = "[" + std::string(section) + "]" + std::string(lineEnd) + addedLines;
+        insertAfter = position.lastLineOfSection;
+        if (!insertAfter) addedLines = "[" + std::string(section) + "]" + std::string(lineEnd) + addedLines;
         if (!insertAfter && !lines.empty()) insertAfter = lines.size() - 1;
         if (insertAfter && lines[*insertAfter].end.empty()) lines[*insertAfter].end = lineEnd;
     }

@@ -12,10 +12,8 @@
 
 namespace {
 
-// Where the settings of `file` are kept, decided at the first call for it and
-// kept for the run: a folder that turns read-only or writable while the
-// program runs must not send the write at the end to another file than the
-// one read at start.
+// A folder that turns read-only or writable while the program runs must not
+// send the write at the end to another file than the one read at start.
 std::string keptForThisRun(const std::string& file) {
     static std::mutex lock;
     static std::map<std::string, std::string> decided;
@@ -40,8 +38,6 @@ unsigned long GetPrivateProfileStringA(const char* section, const char* key, con
     if (section && key && file) {
         const std::string kept = keptForThisRun(file);
         std::optional<std::string> value = storedValue(kept, section, key);
-        // Until the user's own file holds the key, the file beside the program
-        // (a read-only or installed copy's) still gives it.
         if (!value && kept != file) value = storedValue(file, section, key);
         if (value) result = *value;
     }

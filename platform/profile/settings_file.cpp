@@ -83,12 +83,10 @@ LoadedFile loadSettingsFile(const std::string& path) {
 std::optional<std::string> resolveLinks(const std::string& path) {
     std::string current = path;
     for (int hop = 0; hop < 40; ++hop) {
-        struct stat info {};
-        if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
-        char target[4096];
-        const ssize_t n = ::readlink(current.c_str(), target, sizeof target);
-        if (n <= 0 || size_t(n) >= sizeof target) return std::nullopt;
-        const std::string link(target, size_t(n));
+        std::error_code error;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(current, error))) return current;
+        const std::string link = std::filesystem::read_symlink(current, error).string();
+        if (error || link.empty()) return std::nullopt;
         current = link.front() == '/' ? link : folderOf(current) + "/" + link;
     }
     return std::nullopt;
