@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QFont>
 #include <QIcon>
+#include <QImageReader>
+#include <QPixmap>
 #include <optional>
 
 #include "platform/controls/list_support.h"
@@ -92,11 +94,14 @@ void frmVELMYR::createControls() {
 
 void frmVELMYR::applyLayout() {
     setWindowTitle(QStringLiteral("Quillmere Mp3 Player"));
-    // The icon's 16-colour images as PNG, which the toolkit reads without
-    // loading an image plugin at start.
+    // The icon's 16-colour images as PNG, read as PNG: a reader left to find
+    // the format loads every image plugin to ask, which costs the start.
     QIcon icon;
-    for (int size : {16, 32})
-        icon.addFile(QStringLiteral(":/icon/velmyr-%1.png").arg(size), QSize(size, size));
+    for (int size : {16, 32}) {
+        QImageReader png(QStringLiteral(":/icon/velmyr-%1.png").arg(size), "png");
+        png.setAutoDetectImageFormat(false);
+        icon.addPixmap(QPixmap::fromImage(png.read()));
+    }
     setWindowIcon(icon);
     setFixedSize(toPixels(WindowWidth), toPixels(WindowHeight));
     // Moved in only where the window would not be whole on the screen, as at
