@@ -389,25 +389,37 @@ TEST_P(SoundServerOutput, AServerThatGoesAwayEndsTheFileAndTheNextIsHeardWhenItI
 }
 
 // The last seconds of a file are still in the server's queue when the decoder
-// has handed over its end: until they are heard, the file is playing.
+// has handed over its end: until they are heard, the file is playing. On a
+// machine loaded enough that the pause, sent by the position, reaches the
+// server only after the last sample, the case did not happen: it is tried
+// again on a new device. A pause that never holds fails every try.
 TEST_P(SoundServerOutput, PauseInTheLastSecondKeepsTheRestAndResumePlaysIt) {
-    const auto start = server_->frames();
-    ASSERT_EQ(send(openCommand(fixture("tone440.mp3"))), MCIERR_NONE);
-    ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
-    // The position is what the server says has been heard, within the slack;
-    // the recording tells it later.
-    ASSERT_TRUE(waitFor([] { return position("lirovan") >= 2000 + kPositionSlack * 1000 / 44100; }));
-    ASSERT_EQ(send("pause lirovan"), MCIERR_NONE);
-    EXPECT_EQ(status("lirovan", "mode"), "paused");
-    ASSERT_TRUE(waitFor([&] { return server_->endsSilent(); }));
-    const auto heardWhenPaused = server_->loudFrames(start);
-    EXPECT_GE(heardWhenPaused, 2 * 44100);
-    EXPECT_LT(heardWhenPaused, 3 * 44100 - 44100 / 4);
+    constexpr int kTries = 3;
+    for (int tried = 1;; ++tried) {
+        SCOPED_TRACE(tried);
+        const auto start = server_->frames();
+        ASSERT_EQ(send(openCommand(fixture("tone440.mp3"))), MCIERR_NONE);
+        ASSERT_EQ(send("play lirovan"), MCIERR_NONE);
+        // The position is what the server says has been heard, within the
+        // slack; the recording tells it later.
+        ASSERT_TRUE(waitFor([] { return position("lirovan") >= 2000 + kPositionSlack * 1000 / 44100; }));
+        ASSERT_EQ(send("pause lirovan"), MCIERR_NONE);
+        EXPECT_EQ(status("lirovan", "mode"), "paused");
+        ASSERT_TRUE(waitFor([&] { return server_->endsSilent(); }));
+        const auto heardWhenPaused = server_->loudFrames(start);
+        if (heardWhenPaused >= 3 * 44100 - 441 && tried < kTries) {
+            ASSERT_EQ(send("close lirovan"), MCIERR_NONE);
+            continue;
+        }
+        EXPECT_GE(heardWhenPaused, 2 * 44100);
+        EXPECT_LT(heardWhenPaused, 3 * 44100 - 44100 / 4);
 
-    ASSERT_EQ(send("resume lirovan"), MCIERR_NONE);
-    EXPECT_EQ(status("lirovan", "mode"), "playing");
-    // The rest is heard, however short: the whole tone, once.
-    expectTheWholeToneHeardOnce(start);
+        ASSERT_EQ(send("resume lirovan"), MCIERR_NONE);
+        EXPECT_EQ(status("lirovan", "mode"), "playing");
+        // The rest is heard, however short: the whole tone, once.
+        expectTheWholeToneHeardOnce(start);
+        return;
+    }
 }
 
 TEST_P(SoundServerOutput, AFileShorterThanThePrebufferIsHeardInFull) {
