@@ -1,8 +1,6 @@
 // A folder list: the folder tree of its path (ancestors from the root down,
-// the folder itself, then its subfolders, indented). A single click of the left
-// button selects, its double-click opens the entry; the other buttons do
-// neither. Enter opens the entry with the keyboard cursor, as its double-click
-// does. Any change of Path raises Change.
+// the folder itself, then its subfolders, indented). A double-click of the left
+// button opens the entry, and so does Enter on the entry with the keyboard cursor.
 #pragma once
 
 #include <QIcon>
@@ -30,7 +28,6 @@ public:
     static constexpr int PathRole = Qt::UserRole;
     static constexpr int LevelRole = Qt::UserRole + 1;
 
-    // Opens the entry, as its double-click does.
     void activateEntry(int row) override;
 
 signals:

@@ -93,8 +93,6 @@ void EventLabel::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void EventLabel::mouseDoubleClickEvent(QMouseEvent* event) {
-    // The second press of a double-click: neither a mouse-down nor, on its
-    // release, a click.
     event->accept();
     skipNextRelease_ = true;
 }

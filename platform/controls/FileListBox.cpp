@@ -1,13 +1,11 @@
 #include "FileListBox.h"
 
 #include <QDir>
-#include <QFile>
 #include <QItemSelectionModel>
 #include <QStringListModel>
 #include <algorithm>
 #include <dirent.h>
 #include <sys/stat.h>
-#include <utility>
 #include <vector>
 
 #include "file_names.h"
@@ -112,15 +110,6 @@ bool matchWildcards(View pattern, View name, Same same) {
     return p == pattern.size();
 }
 
-}  // namespace
-
-bool FileListBox::wildcardMatch(QStringView pattern, QStringView name) {
-    return matchWildcards(pattern, name,
-                          [](QChar a, QChar b) { return a.toCaseFolded() == b.toCaseFolded(); });
-}
-
-namespace {
-
 using common::asciiLower;
 using common::isAscii;
 
@@ -142,6 +131,11 @@ std::string sortKey(const char* name) {
 }
 
 }  // namespace
+
+bool FileListBox::wildcardMatch(QStringView pattern, QStringView name) {
+    return matchWildcards(pattern, name,
+                          [](QChar a, QChar b) { return a.toCaseFolded() == b.toCaseFolded(); });
+}
 
 QStringList FileListBox::matchingFiles(const QString& folder, const QString& pattern) {
     DIR* dir = ::opendir(fileNameToBytes(folder).constData());

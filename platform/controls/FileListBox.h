@@ -1,5 +1,4 @@
-// A file list: names (without folder) of the files in Path matching Pattern
-// ("*.mp3"), matched and sorted without regard to case, hidden files left out.
+// A file list: the files of Path that matchingFiles finds for Pattern ("*.mp3").
 // At most one entry is selected; a single click of the left button only
 // selects, its double-click raises DblClick; the other buttons do neither.
 // Enter on the entry with the keyboard cursor selects it and raises DblClick.
@@ -34,7 +33,6 @@ public:
     void setListIndex(short index);  // selects that entry; -1 clears the selection
     QString FileName() const;        // the selected entry's name, empty when none
 
-    // Selects the entry and raises DblClick, as its double-click does.
     void activateEntry(int row) override;
 
     // The names of the regular, not hidden files of folder matching pattern
@@ -54,8 +52,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // The listing is a cache of the folder: read when the list is first shown
-    // or asked for its entries, and again at every setPath.
     void refill() const;
 
     QStringListModel* model_;

@@ -13,7 +13,6 @@ namespace controls {
 
 FormWindow::FormWindow(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
     setMouseTracking(true);
-    // The session's end and the end of the event loop unload the window too.
     connect(qApp, &QGuiApplication::commitDataRequest, this, &FormWindow::unload);
     connect(qApp, &QCoreApplication::aboutToQuit, this, &FormWindow::unload);
 }
@@ -88,8 +87,7 @@ void FormWindow::closeEvent(QCloseEvent* event) {
 void FormWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     // The window system's requests to paint reach the native window as expose
-    // events; the widgets' own paint events also come from the toolkit's
-    // repaints after a caption change, which must not count.
+    // events; the widgets' own paint events come from the toolkit's repaints too.
     if (!watchingExpose_ && windowHandle()) {
         windowHandle()->installEventFilter(this);
         watchingExpose_ = true;

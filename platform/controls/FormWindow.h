@@ -12,7 +12,6 @@ class FormWindow : public QWidget {
 public:
     explicit FormWindow(QWidget* parent = nullptr);
 
-    // The window's position on the screen, in twips.
     float Left() const;
     void setLeft(float twips);
     float Top() const;
@@ -22,7 +21,6 @@ public:
     // on the available area of the screen there, in just far enough.
     void moveOnScreen(QPoint topLeft);
 
-    // 0 normal, 1 minimized, 2 maximized.
     static constexpr short Normal = 0, Minimized = 1, Maximized = 2;
     short WindowState() const;
     void setWindowState(short state);

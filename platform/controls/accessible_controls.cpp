@@ -91,13 +91,9 @@ public:
 private:
     EventLabel* label() const { return static_cast<EventLabel*>(widget()); }
     QString caption() const { return label()->text(); }
-    bool isButton() const {
-        return label()->exposedAs() == EventLabel::Exposed::Button ||
-               label()->exposedAs() == EventLabel::Exposed::ToggleButton;
-    }
+    bool isButton() const { return roleOf(label()->exposedAs()) == QAccessible::Button; }
 };
 
-// One entry of a list, by its row.
 class EntryAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
 public:
     EntryAccessible(QAbstractItemView* view, int row) : view_(view), row_(row) {}
@@ -138,8 +134,7 @@ public:
                                                     : nullptr;
     }
 
-    // Pressing is the default action, what a double-click does; toggling
-    // selects or unselects, as a click does.
+    // Pressing is the default action; toggling selects or unselects, as a click does.
     QStringList actionNames() const override { return {pressAction(), toggleAction()}; }
     QStringList keyBindingsForAction(const QString&) const override { return {}; }
 
@@ -218,11 +213,10 @@ QAccessibleInterface* controlInterface(const QString& className, QObject* object
 }  // namespace
 
 void installAccessibleFactory() {
-    static const bool installed = [] {
+    [[maybe_unused]] static const bool installed = [] {
         QAccessible::installFactory(controlInterface);
         return true;
     }();
-    (void)installed;
 }
 
 }  // namespace controls

@@ -1,6 +1,5 @@
 // What assistive technology sees of the controls: event labels as buttons,
-// toggle buttons, a title or a status bar; the lists with entries whose
-// default action does what a double-click on them does.
+// toggle buttons, a title or a status bar; the lists and their entries.
 //
 // Only a factory is installed, the first time a control is made. Qt asks it
 // for interfaces only once assistive technology has switched accessibility
