@@ -3,9 +3,10 @@
 #include "frmVELMYR.h"
 #include "platform/desktop/MediaControls.h"
 
+using F = frmVELMYR;
+using controls::DirListBox, controls::EventLabel, controls::FileListBox, controls::FormWindow;
+
 void frmVELMYR::bindEvents() {
-    using F = frmVELMYR;
-    using controls::DirListBox, controls::EventLabel, controls::FileListBox, controls::FormWindow;
     // clang-format off
     //       control  event                       handler
     connect(this,    &FormWindow::Load,          this, &F::Form_Load);
@@ -44,8 +45,6 @@ void frmVELMYR::bindEvents() {
 // folder, so those come after the handlers above; it goes on the bus once the
 // window is first painted.
 void frmVELMYR::bindDesktopControls() {
-    using F = frmVELMYR;
-    using controls::DirListBox, controls::EventLabel, controls::FileListBox, controls::FormWindow;
     using desktop::MediaControls;
     MediaControls* const D = Desktop;
     // clang-format off

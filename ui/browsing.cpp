@@ -14,10 +14,11 @@ void frmVELMYR::Label5_Click() { PlaySelectedFile(); }
 
 // Whoever gives the path has made sure that it is a folder or an MP3 file. A
 // folder that the folder list takes, or a path that does not end in ".mp3",
-// stays a folder; a file is looked for in its folder's list, read again if
-// the file is newer than the list. A file that is not listed (hidden, or gone
-// since) plays nothing, and in the folder already shown the selection stays:
-// pause, stop, next and previous go on acting on the file that plays.
+// stays a folder; a file's folder is opened and the file played as a
+// double-click on it plays it: it is looked for in its folder's list, read
+// again if the file is newer than the list. A file that is not listed (hidden,
+// or gone since) plays nothing, and in the folder already shown the selection
+// stays: pause, stop, next and previous go on acting on the file that plays.
 void frmVELMYR::OpenPath(const QByteArray& path) {
     const QString before = Dir1->Path();
     Dir1->setPath(controls::fileNameFromBytes(path));
@@ -58,8 +59,7 @@ void frmVELMYR::PlaySelectedFile() {
 
 void frmVELMYR::Label8_Click() {
     const short index = File1->ListIndex();
-    const short count = File1->ListCount();
-    if (index == count - 1) return;
+    if (index == File1->ListCount() - 1) return;
     File1->setListIndex(short(File1->ListIndex() + 1));
     Lirovan::PlayFile(controls::fileNameToPlatform(Dir1->Path() + u'/' + File1->FileName()));
 }

@@ -8,7 +8,6 @@
 void frmVELMYR::createDesktopControls(const Options::BusNames& names) {
     using desktop::MediaControls;
     MediaControls::Player player;
-    // Identified by the window's title and the desktop file's name.
     player.identity = windowTitle();
     player.desktopEntry = QStringLiteral("velmyr");
     player.busName = names.busName;

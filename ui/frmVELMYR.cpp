@@ -69,8 +69,7 @@ frmVELMYR::frmVELMYR(Options options) : options_(std::move(options)) {
 QString frmVELMYR::SettingsFile() const { return options_.programFolder + QStringLiteral("/velmyr.ini"); }
 
 void frmVELMYR::createControls() {
-    // Each control is created below those created before it, so the order here
-    // is the stacking order from the topmost.
+    // Each control goes below those created before it, as the members are listed.
     auto create = [this]<typename Control>(Control*& member) {
         member = new Control(this);
         member->lower();
@@ -104,15 +103,13 @@ void frmVELMYR::applyLayout() {
     }
     setWindowIcon(icon);
     setFixedSize(toPixels(WindowWidth), toPixels(WindowHeight));
-    // Moved in only where the window would not be whole on the screen, as at
-    // large scale factors on small screens.
+    // Moved in where the window would not be whole, as at large scale factors on small screens.
     moveOnScreen(QPoint(toPixels(WindowLeft), toPixels(WindowTop)));
     QPalette surface = palette();
     surface.setColor(QPalette::Window, Navy);
     setPalette(surface);
     setAutoFillBackground(true);
-    const QFont windowFont = arial(8.25, 400);
-    setFont(windowFont);
+    setFont(arial(8.25, 400));
 
     struct ListRow {
         QAbstractItemView* control;

@@ -76,9 +76,7 @@ public:
     // Browsing (browsing.cpp).
     void Dir1_Change();
     void File1_DblClick();
-    // A folder is opened in the folder list; a file's folder is, and the file
-    // is played as a double-click on it plays it. The path as the file system
-    // names it, given at start or by the desktop.
+    // The path as the file system names it, given at start or by the desktop.
     void OpenPath(const QByteArray& path);
     void Label5_Click();
     void Label8_Click();
@@ -109,9 +107,8 @@ public:
     void Label2_Click();
     void Label3_Click();
 
-    // The settings file: the program's folder followed by "/velmyr.ini". For
-    // an installed copy, or where the user cannot write there, the profile
-    // calls keep it in the user's configuration folder instead.
+    // For an installed copy, or where the user cannot write to the program's
+    // folder, the profile calls keep the file in the user's configuration folder.
     QString SettingsFile() const;
 
 private:
@@ -121,15 +118,9 @@ private:
     void bindDesktopControls();
     void createDesktopControls(const Options::BusNames& names);
 
-    // The steps that the double-click on the file list and the play label share.
     void PlaySelectedFile();
-    // Selects the file list's entry named `name`; false when there is none.
     bool SelectFile(const QString& name);
-    // Lights `lit` among the hover labels (none: all at rest) and rewrites the
-    // status line in `rewrite`, if given.
     void Hover(controls::EventLabel* lit, std::optional<Wording> rewrite);
-    // The pause and mute labels' captions are the only record of those
-    // states: compared as exact text, leading blanks included.
     static bool CaptionIs(const controls::EventLabel* label, const char* caption);
 
     Options options_;

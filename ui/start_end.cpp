@@ -1,7 +1,5 @@
 // Start and end of the program: the remembered folder is restored at load and
 // written back at unload, which also stops playback and ends the program.
-#include <QDir>
-
 #include "frmVELMYR.h"
 #include "platform/controls/file_names.h"
 #include "player/Lirovan.h"

@@ -1,6 +1,6 @@
 // Pause and resume, stop, mute and unmute. The captions of the pause and mute
-// labels are the only record of those states; the command goes out first and
-// the caption turns over after it.
+// labels are the only record of those states, compared as exact text, leading
+// blanks included; the command goes out first and the caption turns over after it.
 #include "frmVELMYR.h"
 #include "player/Lirovan.h"
 
