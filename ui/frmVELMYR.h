@@ -122,6 +122,7 @@ private:
     bool SelectFile(const QString& name);
     void Hover(controls::EventLabel* lit, std::optional<Wording> rewrite);
     static bool CaptionIs(const controls::EventLabel* label, const char* caption);
+    static void TurnOver(controls::EventLabel* label, const char* from, const char* to, void (*set)(bool));
 
     Options options_;
     float DragStartX = 0;

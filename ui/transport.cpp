@@ -8,15 +8,15 @@ bool frmVELMYR::CaptionIs(const controls::EventLabel* label, const char* caption
     return label->text() == QLatin1String(caption);
 }
 
+void frmVELMYR::TurnOver(controls::EventLabel* label, const char* from, const char* to, void (*set)(bool)) {
+    const bool turning = CaptionIs(label, from);
+    set(turning);
+    label->setText(QLatin1String(turning ? to : from));
+}
+
 void frmVELMYR::Label6_Click() {
     if (File1->FileName().isEmpty()) return;
-    if (CaptionIs(Label6, "  pause")) {
-        Lirovan::SetPaused(true);
-        Label6->setText(QStringLiteral("  play"));
-    } else {
-        Lirovan::SetPaused(false);
-        Label6->setText(QStringLiteral("  pause"));
-    }
+    TurnOver(Label6, "  pause", "  play", Lirovan::SetPaused);
 }
 
 void frmVELMYR::Label7_Click() {
@@ -24,12 +24,4 @@ void frmVELMYR::Label7_Click() {
     Lirovan::StopAll();
 }
 
-void frmVELMYR::Label4_Click() {
-    if (CaptionIs(Label4, " m")) {
-        Lirovan::SetMute(true);
-        Label4->setText(QStringLiteral(" un"));
-    } else {
-        Lirovan::SetMute(false);
-        Label4->setText(QStringLiteral(" m"));
-    }
-}
+void frmVELMYR::Label4_Click() { TurnOver(Label4, " m", " un", Lirovan::SetMute); }
