@@ -43,8 +43,7 @@ std::optional<std::string> pathToOpen(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // However the program is asked to end, the window unloads first, also when
-    // asked while it is still being built and loaded.
+    // Before the window is built, so that a signal while it is built unloads it too.
     catchTerminationSignals();
     media::identifyProgram("Quillmere Mp3 Player", "velmyr", "velmyr");
     QApplication app(argc, argv);
